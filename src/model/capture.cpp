@@ -1,0 +1,339 @@
+#include "model/capture.h"
+
+#include <pcap/pcap.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace hscap {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct FileSource {
+    std::string path;
+    Pace pace;
+    bool loop;
+};
+
+std::mutex g_sources_mutex;
+std::vector<FileSource> g_files;
+std::vector<Adapter> g_adapters;    // storage of the fetched list
+std::vector<Adapter*> g_list;       // null-terminated
+bool g_fetched = false;
+
+void set_error(char* errbuf, const std::string& text) {
+    if (errbuf) std::snprintf(errbuf, kErrbufSize, "%s", text.c_str());
+}
+
+void copy_text(char* dst, const std::string& src) {
+    std::memset(dst, 0, kAdapterText);
+    std::strncpy(dst, src.c_str(), kAdapterText - 1);
+}
+
+std::string base_name(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+pcap_t* open_file(const std::string& path, char* errbuf) {
+    char err[PCAP_ERRBUF_SIZE] = {};
+    pcap_t* p = pcap_open_offline_with_tstamp_precision(path.c_str(), PCAP_TSTAMP_PRECISION_MICRO, err);
+    if (!p) set_error(errbuf, path + ": " + err);
+    return p;
+}
+
+// Network type of a live interface: 0 for an Ethernet interface that is up, negative
+// for one that is down, positive for other link types.
+int32_t live_network_type(const pcap_if_t* d) {
+    std::ifstream type_file(std::string("/sys/class/net/") + d->name + "/type");
+    int arp_type = -1;
+    if (!(type_file >> arp_type) || arp_type != 1) return 1;  // 1 = ARPHRD_ETHER
+    if (!(d->flags & PCAP_IF_UP)) return -1;
+    return 0;
+}
+
+const FileSource* find_file(const char* name) {
+    for (const FileSource& f : g_files)
+        if (base_name(f.path) == name || f.path == name) return &f;
+    return nullptr;
+}
+
+}  // namespace
+
+struct Handle {
+    pcap_t* pcap = nullptr;
+    bool is_file = false;
+    FileSource file;
+    // Frame read but not yet delivered (a file replayed at its recorded pace).
+    bool pending = false;
+    pcap_pkthdr* pending_header = nullptr;
+    const u_char* pending_bytes = nullptr;
+    // Recorded-pace bookkeeping: the first frame's time and the wall time it was
+    // delivered at; each loop adds the file's span to the timestamps.
+    bool started = false;
+    int64_t first_us = 0;
+    Clock::time_point start_wall;
+    int64_t loop_offset_us = 0;
+    int64_t loop_first_us = -1;
+    int64_t last_us = 0;
+    bool ended = false;
+    std::string error;
+    bool error_taken = true;
+    uint64_t delivered = 0;
+};
+
+int add_capture_file(const char* path, Pace pace, bool loop, char* errbuf) {
+    if (!path || !*path) {
+        set_error(errbuf, "no capture file named");
+        return -1;
+    }
+    pcap_t* p = open_file(path, errbuf);
+    if (!p) return -1;
+    pcap_close(p);
+    std::lock_guard<std::mutex> lock(g_sources_mutex);
+    g_files.push_back(FileSource{path, pace, loop});
+    return 0;
+}
+
+void reset_sources() {
+    std::lock_guard<std::mutex> lock(g_sources_mutex);
+    g_files.clear();
+    g_adapters.clear();
+    g_list.clear();
+    g_fetched = false;
+}
+
+void pcap_init() {}
+
+Adapter** pcap_lookupdevs(char* errbuf) {
+    std::lock_guard<std::mutex> lock(g_sources_mutex);
+    if (g_fetched) return g_list.data();
+    g_fetched = true;
+    for (const FileSource& f : g_files) {
+        Adapter a{};
+        copy_text(a.name, base_name(f.path));
+        copy_text(a.description, "Capture file " + f.path);
+        char err[kErrbufSize] = {};
+        pcap_t* p = open_file(f.path, err);
+        a.network_type = !p ? -1 : (pcap_datalink(p) == DLT_EN10MB ? 0 : 1);
+        if (p) ::pcap_close(p);
+        g_adapters.push_back(a);
+    }
+    pcap_if_t* devs = nullptr;
+    char err[PCAP_ERRBUF_SIZE] = {};
+    if (pcap_findalldevs(&devs, err) != 0) set_error(errbuf, err);
+    for (pcap_if_t* d = devs; d; d = d->next) {
+        Adapter a{};
+        copy_text(a.name, d->name);
+        copy_text(a.description, d->description ? d->description : d->name);
+        a.network_type = live_network_type(d);
+        g_adapters.push_back(a);
+    }
+    if (devs) pcap_freealldevs(devs);
+    for (Adapter& a : g_adapters) g_list.push_back(&a);
+    g_list.push_back(nullptr);
+    return g_list.data();
+}
+
+int pcap_get_interface_count() {
+    std::lock_guard<std::mutex> lock(g_sources_mutex);
+    return static_cast<int>(g_adapters.size());
+}
+
+const char* pcap_if_name(const Adapter* adapter) { return adapter ? adapter->name : nullptr; }
+
+Handle* pcap_open_live(const char* name, int snaplen, int promisc, int timeout_ms, char* errbuf) {
+    if (!name) {
+        set_error(errbuf, "no adapter named");
+        return nullptr;
+    }
+    FileSource file;
+    bool is_file = false;
+    {
+        std::lock_guard<std::mutex> lock(g_sources_mutex);
+        if (const FileSource* f = find_file(name)) {
+            file = *f;
+            is_file = true;
+        }
+    }
+    auto* h = new Handle{};
+    if (is_file) {
+        h->is_file = true;
+        h->file = file;
+        h->pcap = open_file(file.path, errbuf);
+    } else {
+        char err[PCAP_ERRBUF_SIZE] = {};
+        h->pcap = pcap_create(name, err);
+        if (h->pcap) {
+            pcap_set_snaplen(h->pcap, snaplen > 0 ? snaplen : 65535);
+            pcap_set_promisc(h->pcap, promisc);
+            pcap_set_timeout(h->pcap, timeout_ms);
+            // A large kernel buffer rides out bursts while the thread refreshes and draws.
+            pcap_set_buffer_size(h->pcap, 32 * 1024 * 1024);
+            int rc = pcap_activate(h->pcap);
+            if (rc < 0) {
+                set_error(errbuf, std::string(name) + ": " + pcap_geterr(h->pcap));
+                ::pcap_close(h->pcap);
+                h->pcap = nullptr;
+            } else if (pcap_datalink(h->pcap) != DLT_EN10MB) {
+                set_error(errbuf, std::string(name) + ": not an Ethernet adapter");
+                ::pcap_close(h->pcap);
+                h->pcap = nullptr;
+            }
+        } else {
+            set_error(errbuf, err);
+        }
+    }
+    if (!h->pcap) {
+        delete h;
+        return nullptr;
+    }
+    return h;
+}
+
+namespace {
+
+int64_t stamp_us(const pcap_pkthdr* hdr) { return int64_t(hdr->ts.tv_sec) * 1000000 + hdr->ts.tv_usec; }
+
+// Reads the next frame of a file into the pending slot. Returns false at the end of
+// the file (after reopening it when it loops) or on damage.
+bool read_next(Handle* h) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        pcap_pkthdr* hdr = nullptr;
+        const u_char* bytes = nullptr;
+        int rc = pcap_next_ex(h->pcap, &hdr, &bytes);
+        if (rc == 1) {
+            h->pending = true;
+            h->pending_header = hdr;
+            h->pending_bytes = bytes;
+            return true;
+        }
+        if (rc == PCAP_ERROR && h->error.empty()) {
+            h->error = "capture file " + h->file.path + " is damaged after frame " + std::to_string(h->delivered) +
+                       ": " + pcap_geterr(h->pcap) + "; the frames before the damage were read";
+            h->error_taken = false;
+        }
+        // End of file (or damage): loop when asked, so replay goes on with time moving
+        // forward; otherwise the source is finished.
+        if (!h->file.loop || h->delivered == 0) break;
+        char err[kErrbufSize] = {};
+        pcap_t* again = open_file(h->file.path, err);
+        if (!again) break;
+        ::pcap_close(h->pcap);
+        h->pcap = again;
+        h->loop_offset_us += (h->last_us - h->loop_first_us) + 1000;
+        h->loop_first_us = -1;
+    }
+    h->ended = true;
+    return false;
+}
+
+void deliver(Handle* h, Handler handler, void* user) {
+    const pcap_pkthdr* hdr = h->pending_header;
+    const int64_t raw = stamp_us(hdr);
+    if (h->loop_first_us < 0) h->loop_first_us = raw;
+    h->last_us = raw;
+    const int64_t t = raw + h->loop_offset_us;
+    FrameHeader fh;
+    fh.seconds = static_cast<int32_t>(t / 1000000);
+    fh.microseconds = static_cast<int32_t>(t % 1000000);
+    fh.captured = hdr->caplen;
+    fh.length = hdr->len;
+    h->pending = false;
+    ++h->delivered;
+    handler(user, &fh, h->pending_bytes);
+}
+
+int dispatch_file(Handle* h, int count, Handler handler, void* user) {
+    const auto dispatch_start = Clock::now();
+    const auto read_timeout = std::chrono::milliseconds(600);
+    int n = 0;
+    while (n < count) {
+        if (!h->pending && (h->ended || !read_next(h))) break;
+        if (h->file.pace == Pace::Recorded) {
+            const int64_t t = stamp_us(h->pending_header) + h->loop_offset_us;
+            if (!h->started) {
+                h->started = true;
+                h->first_us = t;
+                h->start_wall = Clock::now();
+            }
+            const auto due = h->start_wall + std::chrono::microseconds(t - h->first_us);
+            const auto now = Clock::now();
+            if (due > now) {
+                if (n > 0) break;  // deliver what is due now; the rest next pass
+                const auto limit = dispatch_start + read_timeout;
+                std::this_thread::sleep_until(due < limit ? due : limit);
+                if (due > limit) break;
+            }
+        }
+        deliver(h, handler, user);
+        ++n;
+    }
+    return n;
+}
+
+struct LiveContext {
+    Handle* handle;
+    Handler handler;
+    void* user;
+};
+
+void live_trampoline(u_char* user, const pcap_pkthdr* hdr, const u_char* bytes) {
+    auto* ctx = reinterpret_cast<LiveContext*>(user);
+    FrameHeader fh;
+    fh.seconds = static_cast<int32_t>(hdr->ts.tv_sec);
+    fh.microseconds = static_cast<int32_t>(hdr->ts.tv_usec);
+    fh.captured = hdr->caplen;
+    fh.length = hdr->len;
+    ++ctx->handle->delivered;
+    ctx->handler(ctx->user, &fh, bytes);
+}
+
+}  // namespace
+
+int pcap_dispatch(Handle* h, int count, Handler handler, void* user) {
+    if (!h || !h->pcap || !handler) return -1;
+    if (h->is_file) return dispatch_file(h, count, handler, user);
+    LiveContext ctx{h, handler, user};
+    return ::pcap_dispatch(h->pcap, count, live_trampoline, reinterpret_cast<u_char*>(&ctx));
+}
+
+int pcap_stats(Handle* h, Stats* stats) {
+    if (!h || !stats) return -1;
+    *stats = Stats{0, 0};
+    if (h->is_file) {
+        stats->received = static_cast<uint32_t>(h->delivered);
+        return 0;
+    }
+    pcap_stat ps{};
+    if (::pcap_stats(h->pcap, &ps) != 0) return -1;
+    stats->received = ps.ps_recv;
+    stats->dropped = ps.ps_drop + ps.ps_ifdrop;
+    return 0;
+}
+
+void pcap_close(Handle* h) {
+    if (!h) return;
+    if (h->pcap) ::pcap_close(h->pcap);
+    delete h;
+}
+
+const char* take_error(Handle* h) {
+    if (!h || h->error_taken) return nullptr;
+    h->error_taken = true;
+    return h->error.c_str();
+}
+
+bool finished(const Handle* h) { return h && h->is_file && h->ended && !h->pending; }
+
+uint64_t delivered(const Handle* h) { return h ? h->delivered : 0; }
+
+}  // namespace hscap

@@ -1,0 +1,72 @@
+// The model's part of handling one frame.
+#include <new>
+
+#include "model/message.h"
+#include "model/net.h"
+#include "protocol/pd.h"
+
+namespace {
+
+ProtocolTally* new_tally(Link* link, const ProtocolNode* protocol) {
+    auto* t = new (std::nothrow) ProtocolTally{};
+    if (!t) fatal_out_of_memory();
+    t->protocol = protocol;
+    hashtable_set(link->protocol_index, protocol, t);
+    return t;
+}
+
+Host* find_or_create_host(Network* network, const NetAddress* address) {
+    Host* h = host_find(network, address);
+    return h ? h : host_create(network, address);
+}
+
+}  // namespace
+
+void link_tally(Link* link, const ProtocolNode* const* path, uint32_t length) {
+    if (!link || !path || !path[0]) return;
+    if (!link->protocol_tree) link->protocol_tree = new_tally(link, path[0]);
+    ProtocolTally* node = link->protocol_tree;
+    int i = 0;
+    while (path[i] && node) {
+        if (node->protocol == path[i]) {
+            node->frames += 1;
+            node->bytes += length;
+            ++i;
+            if (!node->first_child && path[i]) node->first_child = new_tally(link, path[i]);
+            node = node->first_child;
+        } else {
+            if (!node->next) node->next = new_tally(link, path[i]);
+            node = node->next;
+        }
+    }
+}
+
+void frame_apply(Network* network, const uint8_t* frame, uint32_t captured, uint32_t length) {
+    if (!network || !frame || captured < 2 * kEtherAddrLen) return;
+    const ProtocolNode* const* path = pd_classify(frame, captured, length);
+
+    NetAddress source, destination;
+    ether_set(&source, frame + kEtherAddrLen);
+    ether_set(&destination, frame);
+
+    Host* src = find_or_create_host(network, &source);
+    topn_offer(network->top_hosts, src);
+    src->total_frames += 1;
+    src->total_bytes += length;
+    src->display = 1;
+    src->last_sent = model_clock();
+
+    Host* dst = find_or_create_host(network, &destination);
+    topn_offer(network->top_hosts, dst);
+    dst->display = 1;
+
+    Link* link = link_find(src, &destination);
+    if (!link) link = link_create(src, dst);
+    topn_offer(network->top_links, link);
+    link->total_frames += 1;
+    link->total_bytes += length;
+    link->display = 1;
+    link->last_seen = model_clock();
+
+    link_tally(link, path, length);
+}

@@ -1,0 +1,26 @@
+#include "model/host_topn.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "model/message.h"
+#include "model/net.h"
+
+namespace {
+
+const Host* as_host(const void* item) { return static_cast<const Host*>(item); }
+
+uint32_t key(const void* item) { return as_host(item)->total_bytes; }
+int compare(const void* a, const void* b) { return topn_compare_keys(key(a), key(b)); }
+int get_place(const void* item) { return as_host(item)->top_hosts_place; }
+void set_place(void* item, int place) { static_cast<Host*>(item)->top_hosts_place = place; }
+
+char* label(const void* item) {
+    char* t = strdup(host_label(as_host(item)));
+    if (!t) fatal_out_of_memory();
+    return t;
+}
+
+}  // namespace
+
+TopList* host_topn_create() { return topn_create(compare, get_place, set_place, label, key); }

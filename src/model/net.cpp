@@ -1,0 +1,238 @@
+#include "model/net.h"
+
+#include <cstring>
+#include <new>
+
+#include "model/host_topn.h"
+#include "model/link_topn.h"
+#include "model/message.h"
+#include "model/names.h"
+
+namespace {
+
+List* g_networks = nullptr;
+std::atomic<Network*> g_current{nullptr};
+std::atomic<TextWidthFn> g_text_width{nullptr};
+std::atomic<FocusSource> g_focus_source{nullptr};
+TimeValue g_clock;
+
+template <class T>
+T* new_record() {
+    T* r = new (std::nothrow) T{};
+    if (!r) fatal_out_of_memory();
+    return r;
+}
+
+int host_order(const void* item, const void* existing) {
+    return netaddr_compare(&static_cast<const Host*>(item)->address, &static_cast<const Host*>(existing)->address);
+}
+
+float text_width(const char* text) {
+    TextWidthFn fn = g_text_width.load(std::memory_order_relaxed);
+    return fn ? fn(text) : 0.0f;
+}
+
+float text_height() { return 0.06f * model_settings().font_scale.load(std::memory_order_relaxed); }
+
+void copy_text(char* dst, const char* src) {
+    std::strncpy(dst, src, kHostTextLen - 1);
+    dst[kHostTextLen - 1] = '\0';
+}
+
+int pointer_hash(const void* key) { return static_cast<int>(reinterpret_cast<uintptr_t>(key)); }
+
+int pointer_compare(const void* stored, const void* probe) {
+    return stored == probe ? 0 : (reinterpret_cast<uintptr_t>(stored) < reinterpret_cast<uintptr_t>(probe) ? -1 : 1);
+}
+
+bool active(TimeValue last, int timeout_seconds) {
+    if (timer_is_zero(last)) return false;
+    return int64_t(timer_elapsed_ms(last, g_clock)) < int64_t(timeout_seconds) * 1000;
+}
+
+}  // namespace
+
+void rate_push(RateAverage* rate, double sample) {
+    rate->samples[rate->index] = sample;
+    rate->index = (rate->index + 1) % kRateSamples;
+    double sum = 0;
+    for (double s : rate->samples) sum += s;
+    rate->mean = sum / kRateSamples;
+}
+
+ModelSettings& model_settings() {
+    static ModelSettings s;
+    return s;
+}
+
+void model_set_text_width(TextWidthFn fn) { g_text_width.store(fn); }
+void model_set_focus_source(FocusSource fn) { g_focus_source.store(fn); }
+
+std::shared_mutex& model_lock() {
+    static std::shared_mutex m;
+    return m;
+}
+
+TimeValue model_clock() { return g_clock; }
+void model_set_clock(TimeValue t) { g_clock = t; }
+
+void net_list_create() {
+    g_networks = list_create();
+    g_current.store(nullptr);
+}
+
+List* net_list() { return g_networks; }
+
+Network* net_create(const char* adapter_name) {
+    auto* n = new_record<Network>();
+    std::memset(n->name, 0, sizeof n->name);
+    if (adapter_name) std::strncpy(n->name, adapter_name, kNetworkNameMax);
+    n->host_table = hashtable_create(netaddr_hash_key, netaddr_compare_key, netaddr_copy_key, nullptr);
+    n->host_list = list_create();
+    n->ring = ring_create();
+    n->top_links = link_topn_create();
+    n->top_hosts = host_topn_create();
+    n->top_alarms = nullptr;  // the alarm engine creates its list with its accessors
+    return n;
+}
+
+void net_list_add(Network* network) {
+    if (!g_networks) net_list_create();
+    list_prepend(g_networks, network);
+}
+
+Network* net_find(const char* adapter_name) {
+    if (!adapter_name || !g_networks) return nullptr;
+    for (ListNode* n = g_networks->head; n; n = n->next) {
+        auto* net = static_cast<Network*>(n->item);
+        if (std::strcmp(net->name, adapter_name) == 0) return net;
+    }
+    return nullptr;
+}
+
+Network* net_current() { return g_current.load(std::memory_order_acquire); }
+
+void net_set_current(Network* network) {
+    if (network) g_current.store(network, std::memory_order_release);
+}
+
+Host* host_find(const Network* network, const NetAddress* address) {
+    void* v = nullptr;
+    if (!network) return nullptr;
+    hashtable_lookup(network->host_table, address, &v);
+    return static_cast<Host*>(v);
+}
+
+Link* link_find(const Host* host, const NetAddress* destination) {
+    void* v = nullptr;
+    if (!host) return nullptr;
+    hashtable_lookup(host->link_table, destination, &v);
+    return static_cast<Link*>(v);
+}
+
+Host* host_create(Network* network, const NetAddress* address) {
+    auto* h = new_record<Host>();
+    h->network = network;
+    netaddr_copy(&h->address, address);
+    netaddr_format(&h->address, h->address_text, sizeof h->address_text);
+    h->address_width = text_width(h->address_text);
+    h->address_height = text_height();
+
+    NetAddress manufacturer_key;
+    netaddr_copy(&manufacturer_key, address);
+    for (int i = 3; i < kEtherAddrLen; ++i) manufacturer_key.storage[i] = 0;
+
+    const NameEntry* entry = local_name_by_address(address);
+    h->top_hosts_place = -1;
+    if (entry && entry->name && entry->name[0]) {
+        copy_text(h->name_text, entry->name);
+        h->name_width = text_width(h->name_text);
+        h->name_height = text_height();
+        h->name = h->name_text;
+    }
+    h->address_label = h->address_text;
+    if (const char* maker = manufacturer_of(&manufacturer_key)) {
+        copy_text(h->manufacturer_text, maker);
+        h->manufacturer_width = text_width(h->manufacturer_text);
+        h->manufacturer_height = text_height();
+    }
+    h->link_table = hashtable_create(netaddr_hash_key, netaddr_compare_key, netaddr_copy_key, nullptr);
+    if (network) {
+        hashtable_set(network->host_table, &h->address, h);
+        list_insert_ordered(network->host_list, h, host_order);
+        ++network->host_count;
+    }
+    return h;
+}
+
+Link* link_create(Host* source, Host* destination) {
+    auto* l = new_record<Link>();
+    l->source = source;
+    l->destination = destination;
+    l->protocol_index = hashtable_create(pointer_hash, pointer_compare, nullptr, nullptr);
+    l->colour_index = 0;
+    l->display = 1;
+    l->top_links_place = -1;
+    hashtable_set(source->link_table, &destination->address, l);
+    return l;
+}
+
+int link_dominant_colour(const Link* link) {
+    FocusSource src = g_focus_source.load(std::memory_order_acquire);
+    if (!src || !link) return -1;
+    FocusView focus = src();
+    uint32_t best = 0;
+    int result = -1;
+    for (int i = 0; i < focus.count; ++i) {
+        void* v = nullptr;
+        if (!hashtable_lookup(link->protocol_index, focus.entries[i].protocol, &v)) continue;
+        auto* node = static_cast<const ProtocolTally*>(v);
+        if (node->bytes > best) {
+            best = node->bytes;
+            result = focus.entries[i].colour;
+        }
+    }
+    return result;
+}
+
+void net_refresh(Network* network) {
+    if (!network) return;
+    const int node_timeout = model_settings().node_timeout.load(std::memory_order_relaxed);
+    const int link_timeout = model_settings().link_timeout.load(std::memory_order_relaxed);
+    list_foreach(network->host_list, [&](void* item) {
+        auto* h = static_cast<Host*>(item);
+        rate_push(&h->frame_rate, h->frames_this_second);
+        rate_push(&h->byte_rate, h->bytes_this_second);
+        h->display = active(h->last_sent, node_timeout) ? 1 : 0;
+    });
+    list_foreach(network->host_list, [&](void* item) {
+        hashtable_foreach(static_cast<Host*>(item)->link_table, [&](void*, void* value) {
+            auto* l = static_cast<Link*>(value);
+            rate_push(&l->frame_rate, l->frames_this_second);
+            rate_push(&l->byte_rate, l->bytes_this_second);
+            if (active(l->last_seen, link_timeout)) {
+                l->colour_index = link_dominant_colour(l);
+                l->display = 1;
+                l->source->display = 1;
+                l->destination->display = 1;
+            } else {
+                l->display = 0;
+            }
+        });
+    });
+}
+
+void link_recolour_all(Network* network) {
+    if (!network) return;
+    list_foreach(network->host_list, [&](void* item) {
+        hashtable_foreach(static_cast<Host*>(item)->link_table, [&](void*, void* value) {
+            auto* l = static_cast<Link*>(value);
+            l->colour_index = link_dominant_colour(l);
+        });
+    });
+}
+
+const char* host_label(const Host* host) {
+    if (!host) return "";
+    return host->name ? host->name : host->address_text;
+}

@@ -1,0 +1,173 @@
+// The traffic model: one Network per adapter, one Host per Ethernet address seen, one
+// Link per ordered (source, destination) pair. Hosts and links are never removed.
+//
+// Threads: the capture-and-draw thread is the only writer. It holds the model lock
+// (model_lock()) exclusively while it applies frames, refreshes and renders; every
+// other thread that reads hosts, links, counters or top lists holds it shared. The
+// capture thread takes the lock only once frames have arrived in a pass, so a reader
+// never waits for the capture library's read time-out.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <shared_mutex>
+
+#include "model/hashtable.h"
+#include "model/list.h"
+#include "model/netaddr.h"
+#include "model/ring.h"
+#include "model/timer.h"
+#include "model/topn.h"
+
+struct ProtocolNode;
+struct Network;
+struct Link;
+
+inline constexpr int kNetworkNameMax = 255;
+inline constexpr int kHostTextLen = 80;
+inline constexpr int kRateSamples = 10;
+
+// Ten samples in a ring; the mean counts empty slots as zero.
+struct RateAverage {
+    double samples[kRateSamples] = {};
+    int index = 0;
+    double mean = 0;
+};
+void rate_push(RateAverage* rate, double sample);
+
+// One node of a link's protocol tally tree (first-child, next-sibling form).
+struct ProtocolTally {
+    ProtocolTally* next = nullptr;
+    ProtocolTally* first_child = nullptr;
+    const ProtocolNode* protocol = nullptr;
+    uint32_t bytes = 0;
+    uint32_t frames = 0;
+};
+
+struct Host {
+    Network* network = nullptr;
+    const char* name = nullptr;           // name_text when the host has a local name, else null
+    NetAddress address;
+    const char* address_label = nullptr;  // always address_text
+    HashTable* link_table = nullptr;      // destination NetAddress -> Link
+    uint32_t total_frames = 0;
+    uint32_t frames_this_second = 0;
+    uint32_t total_bytes = 0;
+    uint32_t bytes_this_second = 0;
+    RateAverage frame_rate;
+    RateAverage byte_rate;
+    char name_text[kHostTextLen] = {};
+    float name_width = 0, name_height = 0;
+    char address_text[kHostTextLen] = {};
+    float address_width = 0, address_height = 0;
+    char manufacturer_text[kHostTextLen] = {};
+    float manufacturer_width = 0, manufacturer_height = 0;
+    double map_x = 0, map_y = 0;
+    TimeValue last_sent;
+    int display = 0;
+    int top_hosts_place = -1;
+};
+
+struct Link {
+    Host* source = nullptr;
+    Host* destination = nullptr;
+    uint32_t total_frames = 0;
+    uint32_t frames_this_second = 0;
+    uint32_t total_bytes = 0;
+    uint32_t bytes_this_second = 0;
+    RateAverage frame_rate;
+    RateAverage byte_rate;
+    ProtocolTally* protocol_tree = nullptr;
+    HashTable* protocol_index = nullptr;  // ProtocolNode* -> ProtocolTally*
+    int colour_index = 0;
+    TimeValue last_seen;
+    int display = 1;
+    int top_links_place = -1;
+};
+
+struct Network {
+    char name[kNetworkNameMax + 1] = {};
+    HashTable* host_table = nullptr;  // NetAddress -> Host
+    List* host_list = nullptr;        // of Host, ascending address bytes
+    int host_count = 0;
+    uint32_t dropped = 0;
+    uint32_t load = 0;
+    int peak_load = 0;
+    float average_load = 0;
+    uint32_t frames_this_second = 0;
+    uint32_t bytes_this_second = 0;
+    FrameRing* ring = nullptr;
+    TopList* top_links = nullptr;
+    TopList* top_hosts = nullptr;
+    TopList* top_alarms = nullptr;
+};
+
+// --- settings the model reads (whole seconds; font scale F) ---
+// Written by the settings module and menus on the window thread, read by the capture
+// thread, hence atomic.
+struct ModelSettings {
+    std::atomic<int> node_timeout{10};
+    std::atomic<int> link_timeout{5};
+    std::atomic<float> font_scale{0.5f};
+};
+ModelSettings& model_settings();
+
+// Width in map units of a text at the current stroke-font text size. Until the stroke
+// font is loaded every width is 0.
+using TextWidthFn = float (*)(const char* text);
+void model_set_text_width(TextWidthFn fn);
+
+// The current custom focus: entries in order, each a protocol and a colour index.
+struct FocusEntry {
+    const ProtocolNode* protocol;
+    int colour;
+};
+struct FocusView {
+    const FocusEntry* entries = nullptr;
+    int count = 0;
+};
+// Returns the focus to colour links by. Until a focus module installs one, the focus
+// is empty and every link's colour is -1.
+using FocusSource = FocusView (*)();
+void model_set_focus_source(FocusSource fn);
+
+// The lock that orders the capture thread's writes against other threads' reads.
+std::shared_mutex& model_lock();
+
+// Model clock: the timestamp of the frame being handled, or of the last one handled.
+TimeValue model_clock();
+void model_set_clock(TimeValue t);
+
+// --- networks ---
+void net_list_create();
+[[nodiscard]] List* net_list();
+[[nodiscard]] Network* net_create(const char* adapter_name);
+// Puts a network at the head of the list of networks.
+void net_list_add(Network* network);
+[[nodiscard]] Network* net_find(const char* adapter_name);
+[[nodiscard]] Network* net_current();
+void net_set_current(Network* network);
+
+// --- hosts and links ---
+[[nodiscard]] Host* host_find(const Network* network, const NetAddress* address);
+[[nodiscard]] Link* link_find(const Host* host, const NetAddress* destination);
+Host* host_create(Network* network, const NetAddress* address);
+Link* link_create(Host* source, Host* destination);
+
+// Applies one frame to the model: classification, hosts, link, top lists, totals and
+// the link's protocol tally. `captured` bytes of `frame` are readable; `length` is the
+// wire length, which everything counts. Frames with fewer than 12 readable bytes carry
+// no addresses and are left to the frame ring alone (see netif_frame). Allocates only
+// when a host, link or tally node is new.
+void frame_apply(Network* network, const uint8_t* frame, uint32_t captured, uint32_t length);
+// Adds one classification path (null-terminated) to the link's tally tree.
+void link_tally(Link* link, const ProtocolNode* const* path, uint32_t length);
+// Once per capture pass: rate samples, activity flags, link colours.
+void net_refresh(Network* network);
+// The focus colour of the protocol that carried the most bytes on the link, or -1.
+[[nodiscard]] int link_dominant_colour(const Link* link);
+// Recomputes every link's colour index from the current focus, active or not.
+void link_recolour_all(Network* network);
+
+// Label used by the top lists: the name when there is one, else the address text.
+[[nodiscard]] const char* host_label(const Host* host);

@@ -1,0 +1,133 @@
+// hopscope-replay: runs a capture file through the same capture layer and capture pass
+// as the program (255-frame dispatches, a refresh after each), as fast as the file
+// can be read, and prints what the model holds after the last frame.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "model/message.h"
+#include "model/net.h"
+#include "model/netif.h"
+#include "shell/replay_setup.h"
+
+namespace {
+
+void usage() {
+    std::fputs(
+        "usage: hopscope-replay [options] CAPTURE-FILE\n"
+        "  --dump               print the model after the last frame, one tab-separated record a line\n"
+        "  --timing             print frames, seconds and frames per second on standard error\n"
+        "  --protocols FILE     protocol definition file (default: none, frames are not classified)\n"
+        "  --no-classify        ignore --protocols (for measuring the classifier's cost)\n",
+        stderr);
+}
+
+void print_tally(const Link* l, const ProtocolTally* t, std::string prefix) {
+    for (; t; t = t->next) {
+        std::string path = prefix.empty() ? std::string(protocol_name(t->protocol)) : prefix + "/" + protocol_name(t->protocol);
+        std::printf("tally\t%s\t%s\t%s\t%u\t%u\n", l->source->address_text, l->destination->address_text, path.c_str(),
+                    t->frames, t->bytes);
+        print_tally(l, t->first_child, path);
+    }
+}
+
+void dump(const Network* net) {
+    uint64_t frames = 0, bytes = 0;
+    list_foreach(net->host_list, [&](void* item) {
+        frames += static_cast<const Host*>(item)->total_frames;
+        bytes += static_cast<const Host*>(item)->total_bytes;
+    });
+    std::printf("network\t%s\t%d\t%llu\t%llu\n", net->name, net->host_count, static_cast<unsigned long long>(frames),
+                static_cast<unsigned long long>(bytes));
+    list_foreach(net->host_list, [&](void* item) {
+        auto* h = static_cast<const Host*>(item);
+        std::printf("host\t%s\t%u\t%u\t%s\t%s\n", h->address_text, h->total_frames, h->total_bytes,
+                    h->name ? h->name : "", h->manufacturer_text);
+        hashtable_foreach(h->link_table, [&](void*, void* value) {
+            auto* l = static_cast<const Link*>(value);
+            std::printf("link\t%s\t%s\t%u\t%u\n", l->source->address_text, l->destination->address_text,
+                        l->total_frames, l->total_bytes);
+            print_tally(l, l->protocol_tree, "");
+        });
+    });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ReplayOptions opt;
+    bool do_dump = false, timing = false;
+    const char* file = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&](const char* name) -> const char* {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "hopscope-replay: %s needs a value\n", name);
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        if (a == "--dump") do_dump = true;
+        else if (a == "--timing") timing = true;
+        else if (a == "--protocols") opt.protocols = value("--protocols");
+        else if (a == "--no-classify") opt.classify = false;
+        else if (a == "--help" || a == "-h") { usage(); return 0; }
+        else if (!a.empty() && a[0] == '-') {
+            std::fprintf(stderr, "hopscope-replay: unknown option %s\n", a.c_str());
+            usage();
+            return 2;
+        } else if (!file) file = argv[i];
+        else {
+            std::fprintf(stderr, "hopscope-replay: only one capture file, please\n");
+            return 2;
+        }
+    }
+    if (!file) {
+        usage();
+        return 2;
+    }
+
+    bool damaged = false;
+    message_set_sink([&](const std::string& title, const std::string& text, MessageIcon icon) {
+        std::fprintf(stderr, "hopscope-replay: %s: %s\n", title.c_str(), text.c_str());
+        if (icon != MessageIcon::Information) damaged = true;
+    });
+
+    if (!replay_setup(opt)) return 1;
+    char err[hscap::kErrbufSize] = {};
+    if (hscap::add_capture_file(file, hscap::Pace::Fastest, false, err) != 0) {
+        std::fprintf(stderr, "hopscope-replay: cannot read capture file: %s\n", err);
+        return 1;
+    }
+    hscap::Adapter** adapters = hscap::pcap_lookupdevs(err);
+    if (adapters[0]->network_type != 0) {
+        std::fprintf(stderr, "hopscope-replay: %s: not an Ethernet capture\n", file);
+        return 1;
+    }
+    net_list_create();
+    Network* net = net_create(hscap::pcap_if_name(adapters[0]));
+    net_list_add(net);
+    net_set_current(net);
+    hscap::Handle* handle = hscap::pcap_open_live(hscap::pcap_if_name(adapters[0]), 65535, 1, 600, err);
+    if (!handle) {
+        std::fprintf(stderr, "hopscope-replay: cannot open %s: %s\n", file, err);
+        return 1;
+    }
+
+    CaptureContext ctx;
+    ctx.handle = handle;
+    const auto t0 = std::chrono::steady_clock::now();
+    while (!hscap::finished(handle))
+        if (capture_pass(&ctx, net, handle) < 0) break;
+    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    if (timing) {
+        const auto frames = hscap::delivered(handle);
+        std::fprintf(stderr, "frames\t%llu\nseconds\t%.6f\nframes_per_second\t%.0f\n",
+                     static_cast<unsigned long long>(frames), secs, secs > 0 ? frames / secs : 0.0);
+    }
+    if (do_dump) dump(net);
+    hscap::pcap_close(handle);
+    return damaged ? 1 : 0;
+}
