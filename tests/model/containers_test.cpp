@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "model/hashtable.h"
+#include "model/list.h"
+#include "model/netaddr.h"
+
+namespace {
+
+int constant_hash(const void*) { return 0x1234500 + 7; }  // every key in bucket 7
+
+void* copy_text(const void* s) { return strdup(static_cast<const char*>(s)); }
+
+std::vector<int> items(const List* l) {
+    std::vector<int> out;
+    list_foreach(l, [&](void* item) { out.push_back(*static_cast<int*>(item)); });
+    return out;
+}
+
+int int_order(const void* a, const void* b) { return *static_cast<const int*>(b) - *static_cast<const int*>(a); }
+int int_match(const void* probe, const void* item) { return *static_cast<const int*>(probe) != *static_cast<const int*>(item); }
+
+}  // namespace
+
+TEST(HashTable, DefaultsUseTheTextHashAndTextCompare) {
+    HashTable* t = hashtable_create(nullptr, nullptr, copy_text, nullptr);
+    // h = byte XOR (h << 2): "ab" -> ('a' << 2) ^ 'b'.
+    EXPECT_EQ(hashtable_text_hash("ab"), ('a' << 2) ^ 'b');
+    int one = 1, two = 2;
+    char key[] = "alpha";
+    EXPECT_EQ(hashtable_set(t, key, &one), 0);
+    key[0] = 'X';  // the table holds its own copy of the key
+    void* v = nullptr;
+    EXPECT_EQ(hashtable_lookup(t, "alpha", &v), 1);
+    EXPECT_EQ(v, &one);
+    EXPECT_EQ(hashtable_set(t, "alpha", &two), 1);
+    EXPECT_EQ(hashtable_lookup(t, "alpha", &v), 1);
+    EXPECT_EQ(v, &two);
+    EXPECT_EQ(t->count, 1);
+    EXPECT_EQ(hashtable_lookup(t, "Xlpha", &v), 0);
+    EXPECT_EQ(v, nullptr);
+    EXPECT_EQ(hashtable_lookup(t, nullptr, &v), 0);
+    EXPECT_EQ(hashtable_lookup(nullptr, "alpha", &v), 0);
+}
+
+TEST(HashTable, ChainsGrowAtTheHeadAndForeachWalksBucketsInOrder) {
+    HashTable* t = hashtable_create(constant_hash, nullptr, nullptr, nullptr);
+    const char* keys[] = {"a", "b", "c"};
+    for (const char* k : keys) hashtable_set(t, k, const_cast<char*>(k));
+    EXPECT_NE(t->buckets[7], nullptr);
+    std::string order;
+    hashtable_foreach(t, [&](void* k, void*) { order += static_cast<const char*>(k); });
+    EXPECT_EQ(order, "cba");  // newest first within the chain
+    for (const char* k : keys) {
+        void* v = nullptr;
+        EXPECT_EQ(hashtable_lookup(t, k, &v), 1);
+        EXPECT_EQ(v, k);
+    }
+}
+
+TEST(HashTable, ReplaceCopiesTheValueAndFreesTheOldOne) {
+    HashTable* t = hashtable_create(nullptr, nullptr, copy_text, copy_text);
+    EXPECT_EQ(hashtable_replace(t, "k", const_cast<char*>("first")), 0);
+    EXPECT_EQ(hashtable_replace(t, "k", const_cast<char*>("second")), 1);
+    void* v = nullptr;
+    ASSERT_EQ(hashtable_lookup(t, "k", &v), 1);
+    EXPECT_STREQ(static_cast<char*>(v), "second");
+    EXPECT_EQ(t->count, 1);
+}
+
+TEST(HashTable, ManyAddressKeysShareBucketsAndStayFindable) {
+    netaddr_startup();
+    HashTable* t = hashtable_create(netaddr_hash_key, netaddr_compare_key, netaddr_copy_key, nullptr);
+    std::vector<NetAddress> addrs(1000);
+    for (int i = 0; i < 1000; ++i) {
+        uint8_t b[6] = {0, 0x10, 0, 0, uint8_t(i >> 8), uint8_t(i)};
+        ether_set(&addrs[i], b);
+        hashtable_set(t, &addrs[i], &addrs[i]);
+    }
+    EXPECT_EQ(t->count, 1000);
+    for (auto& a : addrs) {
+        void* v = nullptr;
+        ASSERT_EQ(hashtable_lookup(t, &a, &v), 1);
+        EXPECT_EQ(v, &a);
+    }
+}
+
+TEST(List, OrderedInsertRemoveFindMapAndWalk) {
+    List* l = list_create();
+    int v[] = {5, 1, 9, 5, 3};
+    for (int& x : v) list_insert_ordered(l, &x, int_order);
+    EXPECT_EQ(items(l), (std::vector<int>{1, 3, 5, 5, 9}));
+    // An equal item goes before the first equal one: the second 5 is now first of the pair.
+    EXPECT_EQ(l->head->next->next->item, &v[3]);
+    EXPECT_EQ(l->count, 5);
+
+    int probe = 9;
+    EXPECT_EQ(list_find(l, &probe, int_match), &v[2]);
+    probe = 4;
+    EXPECT_EQ(list_find(l, &probe, int_match), nullptr);
+
+    int other = 5;
+    EXPECT_EQ(list_remove(l, &other), 0);  // identity, not equality
+    EXPECT_EQ(list_remove(l, &v[2]), 1);   // the tail
+    EXPECT_EQ(l->count, 4);
+    int tail_check = 11;
+    list_append(l, &tail_check);
+    EXPECT_EQ(items(l), (std::vector<int>{1, 3, 5, 5, 11}));
+    list_prepend(l, &probe);
+    EXPECT_EQ(items(l).front(), 4);
+
+    List* doubled = list_map(l, [](void* item) -> void* { return item; });
+    EXPECT_EQ(items(doubled), items(l));
+
+    int visited = 0;
+    list_walk(l, [&](void*, ListNode* node) -> ListNode* { return ++visited == 2 ? nullptr : node; });
+    EXPECT_EQ(visited, 2);
+
+    List* empty = list_create();
+    EXPECT_EQ(list_remove(empty, &probe), 0);
+    EXPECT_EQ(list_remove(nullptr, &probe), 0);
+    list_destroy(doubled, nullptr);
+    list_destroy(empty, nullptr);
+    list_destroy(l, nullptr);
+}
+
+TEST(NetAddress, EthernetFormatParseAndCompare) {
+    netaddr_startup();
+    NetAddress a;
+    netaddr_init(&a, kEtherType);
+    const uint8_t bytes[6] = {0x00, 0xa0, 0xc9, 0x14, 0xc8, 0x29};
+    ether_set(&a, bytes);
+    char text[32];
+    netaddr_format(&a, text, sizeof text);
+    EXPECT_STREQ(text, "00:A0:C9:14:C8:29");
+    char* t = netaddr_to_text(&a);
+    EXPECT_STREQ(t, "00:A0:C9:14:C8:29");
+    std::free(t);
+
+    netaddr_parse(&a, "1:2:3");
+    netaddr_format(&a, text, sizeof text);
+    EXPECT_STREQ(text, "00:00:00:00:00:00");
+    netaddr_parse(&a, "1:2:3:4:5:6:7");
+    netaddr_format(&a, text, sizeof text);
+    EXPECT_STREQ(text, "01:02:03:04:05:06");
+    netaddr_parse(&a, "08-00-2b-1a-zz-1ff");  // no digits reads 0, low 8 bits kept
+    netaddr_format(&a, text, sizeof text);
+    EXPECT_STREQ(text, "08:00:2B:1A:00:FF");
+
+    NetAddress b;
+    netaddr_copy(&b, &a);
+    EXPECT_EQ(netaddr_compare(&a, &b), 0);
+    b.storage[5] = 0x01;
+    EXPECT_LT(netaddr_compare(&a, &b), 0);  // b smaller: negative
+    b.storage[0] = 0x09;
+    EXPECT_GT(netaddr_compare(&a, &b), 0);
+    NetAddress untyped;
+    EXPECT_EQ(netaddr_compare(&untyped, &a), 1);
+
+    EXPECT_EQ(netaddr_type(3), nullptr);
+    EXPECT_EQ(netaddr_new(3), nullptr);
+    NetAddress c;
+    c.storage[0] = 0x77;
+    netaddr_init(&c, 3);  // undefined: nothing changes
+    EXPECT_EQ(c.storage[0], 0x77);
+    EXPECT_EQ(c.type, nullptr);
+    // Hash: h = (h << 2) ^ byte over the six bytes.
+    unsigned h = 0;
+    for (uint8_t x : bytes) h = (h << 2) ^ x;
+    ether_set(&a, bytes);
+    EXPECT_EQ(netaddr_hash(&a), static_cast<int>(h));
+}
