@@ -1,0 +1,223 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "model/model_fixture.h"
+
+namespace {
+
+std::vector<std::string> host_order(const Network* net) {
+    std::vector<std::string> out;
+    list_foreach(net->host_list, [&](void* h) { out.push_back(static_cast<Host*>(h)->address_text); });
+    return out;
+}
+
+}  // namespace
+
+TEST_F(ModelTest, AFrameCreatesBothHostsAndTheDirectedLink) {
+    send(B, A, 100);  // A -> B, 60 bytes
+    ASSERT_NE(host(A), nullptr);
+    ASSERT_NE(host(B), nullptr);
+    EXPECT_EQ(net->host_count, 2);
+    EXPECT_EQ(host(A)->total_frames, 1u);
+    EXPECT_EQ(host(A)->total_bytes, 60u);
+    EXPECT_EQ(host(B)->total_frames, 0u);  // receivers count nothing
+    EXPECT_TRUE(timer_is_zero(host(B)->last_sent));
+    ASSERT_NE(link(A, B), nullptr);
+    EXPECT_EQ(link(B, A), nullptr);
+    EXPECT_EQ(link(A, B)->total_bytes, 60u);
+    EXPECT_EQ(link(A, B)->source, host(A));
+    EXPECT_EQ(link(A, B)->destination, host(B));
+
+    send(A, B, 101);
+    ASSERT_NE(link(B, A), nullptr);
+    EXPECT_EQ(host(B)->total_frames, 1u);
+    EXPECT_EQ(host(B)->link_table->count, 1);
+}
+
+TEST_F(ModelTest, HostListAscendsByAddressBytesAndSelfLinksAreOrdinary) {
+    send(BCAST, C, 1);
+    send(A, "01:00:5e:00:00:01", 1);
+    send(B, B, 1);  // source equals destination: one host, a link to itself
+    EXPECT_EQ(host_order(net), (std::vector<std::string>{"00:00:00:00:00:0A", "00:00:00:00:00:0B",
+                                                          "00:00:00:00:00:0C", "01:00:5E:00:00:01",
+                                                          "FF:FF:FF:FF:FF:FF"}));
+    ASSERT_NE(link(B, B), nullptr);
+    EXPECT_EQ(host(B)->total_frames, 1u);
+    EXPECT_EQ(host(BCAST)->total_frames, 0u);
+    EXPECT_EQ(std::string(host(A)->address_label), "00:00:00:00:00:0A");
+}
+
+TEST_F(ModelTest, TotalsCountTheWireLengthAndWrapAt32Bits) {
+    auto f = testsupport::ether_frame(B, A, 0x0800, 40);  // 54 captured bytes
+    send(f, 5, 0, 1514);
+    EXPECT_EQ(host(A)->total_bytes, 1514u);
+    host(A)->total_bytes = 0xFFFFFFFFu - 10;
+    link(A, B)->total_frames = 0xFFFFFFFFu;
+    send(f, 5, 1, 100);
+    EXPECT_EQ(host(A)->total_bytes, 89u);
+    EXPECT_EQ(link(A, B)->total_frames, 0u);
+}
+
+TEST_F(ModelTest, ShortFramesCountOnTheNetworkOnlyAndNeverReadPastTheCapture) {
+    // Every length from 0 to 13 captured bytes, with heap buffers of exactly that size
+    // so that a sanitizer build catches any read past them.
+    for (uint32_t n = 0; n < 14; ++n) {
+        std::vector<uint8_t> exact(n, 0xAA);
+        hscap::FrameHeader h{10, int32_t(n), n, 60};
+        netif_frame(net, &h, n ? exact.data() : nullptr);
+    }
+    // Frames of 12 and 13 readable bytes carry both addresses.
+    EXPECT_EQ(net->host_count, 1);
+    EXPECT_EQ(host("aa:aa:aa:aa:aa:aa")->total_frames, 2u);
+    EXPECT_EQ(net->frames_this_second, 14u);  // each used the wire
+    EXPECT_EQ(net->bytes_this_second, 14u * 60);
+
+    // A wire length below the captured length: only wire-length bytes are frame bytes.
+    std::vector<uint8_t> f = testsupport::ether_frame(B, C, 0x0800);
+    hscap::FrameHeader h{10, 100, uint32_t(f.size()), 8};
+    netif_frame(net, &h, f.data());
+    EXPECT_EQ(host(C), nullptr);
+    EXPECT_EQ(net->frames_this_second, 15u);
+}
+
+TEST_F(ModelTest, TallyTreeFollowsClassificationPaths) {
+    ProtocolNode root, ip, arp, tcp, udp;
+    std::strcpy(root.name, "ROOT");
+    std::strcpy(ip.name, "IP");
+    std::strcpy(arp.name, "ARP");
+    std::strcpy(tcp.name, "TCP");
+    std::strcpy(udp.name, "UDP");
+    Link* l = link_create(host_create(net, &addr_a), host_create(net, &addr_b));
+    const ProtocolNode* p1[] = {&root, &ip, &tcp, nullptr};
+    const ProtocolNode* p2[] = {&root, &arp, nullptr};
+    const ProtocolNode* p3[] = {&root, &ip, &udp, nullptr};
+    const ProtocolNode* empty[] = {nullptr};
+    link_tally(l, empty, 10);
+    EXPECT_EQ(l->protocol_tree, nullptr);
+    link_tally(l, p1, 100);
+    link_tally(l, p2, 60);
+    link_tally(l, p3, 200);
+    link_tally(l, p1, 100);
+    ProtocolTally* r = l->protocol_tree;
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->protocol, &root);
+    EXPECT_EQ(r->frames, 4u);
+    EXPECT_EQ(r->bytes, 460u);
+    EXPECT_EQ(r->next, nullptr);
+    ProtocolTally* t_ip = r->first_child;
+    ASSERT_NE(t_ip, nullptr);
+    EXPECT_EQ(t_ip->protocol, &ip);
+    EXPECT_EQ(t_ip->frames, 3u);
+    ASSERT_NE(t_ip->next, nullptr);
+    EXPECT_EQ(t_ip->next->protocol, &arp);  // siblings in order of first appearance
+    EXPECT_EQ(t_ip->first_child->protocol, &tcp);
+    EXPECT_EQ(t_ip->first_child->bytes, 200u);
+    EXPECT_EQ(t_ip->first_child->next->protocol, &udp);
+    EXPECT_EQ(l->protocol_index->count, 5);
+}
+
+TEST_F(ModelTest, DominantColourFollowsTheFocusOrderAndStrictlyGreaterBytes) {
+    static ProtocolNode root, ip, arp;
+    static FocusEntry entries[3];
+    static int entry_count;
+    Link* l = link_create(host_create(net, &addr_a), host_create(net, &addr_b));
+    const ProtocolNode* p1[] = {&root, &ip, nullptr};
+    const ProtocolNode* p2[] = {&root, &arp, nullptr};
+    link_tally(l, p1, 100);
+    link_tally(l, p2, 100);
+
+    EXPECT_EQ(link_dominant_colour(l), -1);  // no focus
+    model_set_focus_source([] { return FocusView{entries, entry_count}; });
+    entry_count = 0;
+    EXPECT_EQ(link_dominant_colour(l), -1);  // empty focus
+    entries[0] = {&arp, 3};
+    entries[1] = {&ip, 4};
+    entry_count = 2;
+    EXPECT_EQ(link_dominant_colour(l), 3);  // tie: the earlier entry wins
+    link_tally(l, p1, 1);
+    EXPECT_EQ(link_dominant_colour(l), 4);
+    ProtocolNode unseen;
+    entries[0] = {&unseen, 7};
+    entries[1] = {&arp, 5};
+    entry_count = 2;
+    EXPECT_EQ(link_dominant_colour(l), 5);
+    l->protocol_tree->first_child->next->bytes = 0;  // ARP's tally: zero bytes never wins
+    EXPECT_EQ(link_dominant_colour(l), -1);
+    l->colour_index = 99;
+    link_recolour_all(net);
+    EXPECT_EQ(l->colour_index, -1);
+    model_set_focus_source(nullptr);
+}
+
+TEST_F(ModelTest, RefreshFlagsSendersByNodeTimeoutAndReceiversThroughActiveLinks) {
+    model_settings().node_timeout = 10;
+    model_settings().link_timeout = 5;
+    send(B, A, 100);
+    net_refresh(net);
+    EXPECT_EQ(host(A)->display, 1);
+    EXPECT_EQ(host(B)->display, 1);  // only through the active link
+    EXPECT_EQ(link(A, B)->display, 1);
+    EXPECT_EQ(host(A)->frame_rate.mean, 0.1);  // one sample of 1 frame, damped over ten slots
+
+    send(C, C, 105, 0);  // clock moves 5 s: the link to B is now silent for 5 s
+    net_refresh(net);
+    EXPECT_EQ(link(A, B)->display, 0);
+    EXPECT_EQ(host(B)->display, 0);
+    EXPECT_EQ(host(A)->display, 1);  // sent 5 s ago, node timeout 10 s
+
+    send(C, C, 109, 999000);
+    net_refresh(net);
+    EXPECT_EQ(host(A)->display, 1);  // 9 999 ms < 10 000
+    send(C, C, 110, 0);
+    net_refresh(net);
+    EXPECT_EQ(host(A)->display, 0);
+    // Without new frames the clock stays: flags stay as they were.
+    net_refresh(net);
+    EXPECT_EQ(host(C)->display, 1);
+}
+
+TEST_F(ModelTest, RateAverageDampsTheFirstSamples) {
+    RateAverage r;
+    for (int i = 0; i < 9; ++i) rate_push(&r, 10);
+    EXPECT_DOUBLE_EQ(r.mean, 9.0);
+    rate_push(&r, 10);
+    EXPECT_DOUBLE_EQ(r.mean, 10.0);
+    rate_push(&r, 0);
+    EXPECT_DOUBLE_EQ(r.mean, 9.0);
+    EXPECT_EQ(r.index, 1);
+}
+
+TEST_F(ModelTest, TopListsFollowTheTraffic) {
+    send(B, A, 1, 0, 100);
+    send(A, B, 1, 1, 10);
+    send(A, B, 1, 2, 10);
+    send(A, C, 1, 3, 10);
+    // Offered before the counters change, so a host enters with its older total.
+    EXPECT_EQ(net->top_hosts->count, 3);
+    EXPECT_EQ(static_cast<Host*>(net->top_hosts->items[0]), host(A));
+    topn_resort(net->top_hosts);
+    EXPECT_EQ(net->top_links->count, 3);
+    EXPECT_EQ(static_cast<Link*>(net->top_links->items[0]), link(A, B));
+    TopPair out[kTopCapacity];
+    ASSERT_EQ(topn_export(net->top_links, out), 3);
+    EXPECT_STREQ(out[0].label, "00:00:00:00:00:0A, 00:00:00:00:00:0B");
+    for (int i = 0; i < 3; ++i) std::free(out[i].label);
+}
+
+TEST_F(ModelTest, NetworksAreFoundByNameAndListedNewestFirst) {
+    Network* second = net_create("eth1");
+    net_list_add(second);
+    EXPECT_EQ(net_find("eth1"), second);
+    EXPECT_EQ(net_find("test0"), net);
+    EXPECT_EQ(net_find("nope"), nullptr);
+    EXPECT_EQ(net_find(nullptr), nullptr);
+    EXPECT_EQ(net_list()->head->item, second);
+    net_set_current(nullptr);
+    EXPECT_EQ(net_current(), net);
+    std::string long_name(300, 'x');
+    Network* n = net_create(long_name.c_str());
+    EXPECT_EQ(std::strlen(n->name), 255u);
+}
