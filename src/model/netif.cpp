@@ -100,9 +100,12 @@ void capture_thread(CaptureContext* c) {
         }
         hscap::Handle* handle = c->handle;
         const int n = capture_pass(c, network, handle);
+        // Read while the handle is still ours: once the lock is released the window
+        // thread may close it.
+        const bool exhausted = n < 0 || hscap::finished(handle);
         lock.unlock();
         if (c->hooks.draw) c->hooks.draw(network);
-        if (n < 0 || hscap::finished(handle)) {
+        if (exhausted) {
             // A failed source or a capture file that has ended: idle as without a handle
             // instead of spinning, until the handle is replaced or the stop event.
             lock.lock();
