@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!list[0]) return 0;
     hscap::Handle* h = hscap::pcap_open_live(hscap::pcap_if_name(list[0]), 65535, 1, 600, err);
     if (!h) return 0;
-    Network* net = net_create("fuzz");
+    // Model records are never freed, so one network serves every input.
+    static Network* net = net_create("fuzz");
     CaptureContext ctx;
     for (int pass = 0; pass < 1000 && !hscap::finished(h); ++pass)
         if (capture_pass(&ctx, net, h) < 0) break;

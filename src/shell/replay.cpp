@@ -20,7 +20,9 @@ void usage() {
         "  --dump               print the model after the last frame, one tab-separated record a line\n"
         "  --timing             print frames, seconds and frames per second on standard error\n"
         "  --protocols FILE     protocol definition file (default: none, frames are not classified)\n"
-        "  --no-classify        ignore --protocols (for measuring the classifier's cost)\n",
+        "  --no-classify        ignore --protocols (for measuring the classifier's cost)\n"
+        "  --live ADAPTER       capture from a live adapter instead of a file (needs capture rights)\n"
+        "  --duration SECONDS   with --live: stop after this many seconds (default 10)\n",
         stderr);
 }
 
@@ -59,6 +61,8 @@ void dump(const Network* net) {
 int main(int argc, char** argv) {
     ReplayOptions opt;
     bool do_dump = false, timing = false;
+    const char* live = nullptr;
+    double duration = 10;
     const char* file = nullptr;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -73,6 +77,8 @@ int main(int argc, char** argv) {
         else if (a == "--timing") timing = true;
         else if (a == "--protocols") opt.protocols = value("--protocols");
         else if (a == "--no-classify") opt.classify = false;
+        else if (a == "--live") live = value("--live");
+        else if (a == "--duration") duration = std::atof(value("--duration"));
         else if (a == "--help" || a == "-h") { usage(); return 0; }
         else if (!a.empty() && a[0] == '-') {
             std::fprintf(stderr, "hopscope-replay: unknown option %s\n", a.c_str());
@@ -84,7 +90,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (!file) {
+    if (!file == !live) {
         usage();
         return 2;
     }
@@ -97,31 +103,45 @@ int main(int argc, char** argv) {
 
     if (!replay_setup(opt)) return 1;
     char err[hscap::kErrbufSize] = {};
-    if (hscap::add_capture_file(file, hscap::Pace::Fastest, false, err) != 0) {
+    if (file && hscap::add_capture_file(file, hscap::Pace::Fastest, false, err) != 0) {
         std::fprintf(stderr, "hopscope-replay: cannot read capture file: %s\n", err);
         return 1;
     }
+    hscap::pcap_init();
     hscap::Adapter** adapters = hscap::pcap_lookupdevs(err);
-    if (adapters[0]->network_type != 0) {
-        std::fprintf(stderr, "hopscope-replay: %s: not an Ethernet capture\n", file);
+    const hscap::Adapter* chosen = nullptr;
+    for (hscap::Adapter** a = adapters; *a; ++a)
+        if (file || std::strcmp((*a)->name, live) == 0) {
+            chosen = *a;
+            break;
+        }
+    if (!chosen) {
+        std::fprintf(stderr, "hopscope-replay: no adapter named %s\n", live);
+        return 1;
+    }
+    if (chosen->network_type != 0) {
+        std::fprintf(stderr, "hopscope-replay: %s: not an Ethernet %s\n", chosen->name,
+                     file ? "capture" : "adapter that is up");
         return 1;
     }
     net_list_create();
-    Network* net = net_create(hscap::pcap_if_name(adapters[0]));
+    Network* net = net_create(hscap::pcap_if_name(chosen));
     net_list_add(net);
     net_set_current(net);
-    hscap::Handle* handle = hscap::pcap_open_live(hscap::pcap_if_name(adapters[0]), 65535, 1, 600, err);
+    hscap::Handle* handle = hscap::pcap_open_live(hscap::pcap_if_name(chosen), file ? 65535 : 54, 1, 600, err);
     if (!handle) {
-        std::fprintf(stderr, "hopscope-replay: cannot open %s: %s\n", file, err);
+        std::fprintf(stderr, "hopscope-replay: cannot open %s: %s\n", file ? file : live, err);
         return 1;
     }
+    if (live) std::fprintf(stderr, "capturing on %s\n", live);
 
     CaptureContext ctx;
     ctx.handle = handle;
     const auto t0 = std::chrono::steady_clock::now();
-    while (!hscap::finished(handle))
+    auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(); };
+    while (!hscap::finished(handle) && (!live || elapsed() < duration))
         if (capture_pass(&ctx, net, handle) < 0) break;
-    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const double secs = elapsed();
     if (timing) {
         const auto frames = hscap::delivered(handle);
         std::fprintf(stderr, "frames\t%llu\nseconds\t%.6f\nframes_per_second\t%.0f\n",
