@@ -1,6 +1,7 @@
 #include "model/capture.h"
 
 #include <pcap/pcap.h>
+#include <poll.h>
 
 #include <chrono>
 #include <cstdio>
@@ -87,6 +88,8 @@ struct Handle {
     bool ended = false;
     std::string error;
     bool error_taken = true;
+    int fd = -1;          // live adapters: descriptor to wait on
+    int timeout_ms = 600; // live adapters: read time-out
     uint64_t delivered = 0;
 };
 
@@ -187,6 +190,13 @@ Handle* pcap_open_live(const char* name, int snaplen, int promisc, int timeout_m
                 set_error(errbuf, std::string(name) + ": not an Ethernet adapter");
                 ::pcap_close(h->pcap);
                 h->pcap = nullptr;
+            } else {
+                // The kernel's block time-out only runs once a frame has arrived, so a
+                // blocking read on a silent adapter could wait forever. Read without
+                // blocking and wait for frames with our own time-out instead.
+                h->timeout_ms = timeout_ms;
+                h->fd = pcap_get_selectable_fd(h->pcap);
+                if (h->fd >= 0) pcap_setnonblock(h->pcap, 1, err);
             }
         } else {
             set_error(errbuf, err);
@@ -303,7 +313,13 @@ int pcap_dispatch(Handle* h, int count, Handler handler, void* user) {
     if (!h || !h->pcap || !handler) return -1;
     if (h->is_file) return dispatch_file(h, count, handler, user);
     LiveContext ctx{h, handler, user};
-    return ::pcap_dispatch(h->pcap, count, live_trampoline, reinterpret_cast<u_char*>(&ctx));
+    int n = ::pcap_dispatch(h->pcap, count, live_trampoline, reinterpret_cast<u_char*>(&ctx));
+    if (n == 0 && h->fd >= 0) {
+        pollfd p{h->fd, POLLIN, 0};
+        if (poll(&p, 1, h->timeout_ms) > 0)
+            n = ::pcap_dispatch(h->pcap, count, live_trampoline, reinterpret_cast<u_char*>(&ctx));
+    }
+    return n < 0 ? -1 : n;
 }
 
 int pcap_stats(Handle* h, Stats* stats) {
