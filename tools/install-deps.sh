@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   tshark tcpdump iproute2 clang libclang-rt-14-dev
   xvfb xauth imagemagick fonts-liberation fonts-dejavu-core
+  hershey-fonts-data ieee-data
 )
 missing=()
 for p in "${packages[@]}"; do
