@@ -216,11 +216,6 @@ def ber(tag, content):
     return bytes([tag]) + ber_len(len(content)) + content
 
 
-def ber_uint_bytes(value):
-    out = value.to_bytes(max(1, (value.bit_length() + 8) // 8), 'big')
-    return out
-
-
 def ber_int(value, tag=0x02):
     return ber(tag, value.to_bytes(max(1, (value.bit_length() + 8) // 8), 'big', signed=True))
 
@@ -313,10 +308,9 @@ class Station:
         self.next_port = rng.randrange(49700, 56000)
         m = self.mac
         eui = bytes([m[0] ^ 0x02]) + m[1:3] + b'\xff\xfe' + m[3:]
-        self.ll6 = a6('fe80::') [:8] + eui
+        self.ll6 = a6('fe80::')[:8] + eui
         self.g6 = None
         self.groups4 = []    # IPv4 multicast groups joined (IGMP reports)
-        self.online = True
 
     def next_ident(self):
         self.ident = (self.ident + 1) & 0xFFFF
@@ -655,7 +649,7 @@ class World:
             return t
         target = self.by_ip[target_ip]
         vlan = st.vlan
-        src_ip = st.ip if vlan is None else a4('192.168.100.1') if st is self.gw else st.ip
+        src_ip = st.ip
         dst = target.mac if expiry is not None else BROADCAST
         self.emit(t, ether(dst, st.mac, 0x0806, arp(1, st.mac, src_ip, b'\0' * 6, target_ip), vlan))
         tr = t + self.lan_delay()
@@ -675,8 +669,10 @@ class World:
         hop, hop_ip = self.nexthop4(st, ip)
         t = self.arp_resolve(t, st, hop_ip)
         if hop is not self.gw:
-            t = max(t, self.arp_resolve(t + self.lan_delay(), hop, st.ip) if st.ip not in hop.arp or
-                    hop.arp[st.ip] <= t else t)
+            # the peer answers too: it asks again if it no longer trusts its entry for st
+            expiry = hop.arp.get(st.ip)
+            if expiry is None or expiry <= t:
+                t = max(t, self.arp_resolve(t + self.lan_delay(), hop, st.ip))
         return t, hop.mac
 
     def nd_resolve(self, t, st, src_ip, target_ip):
@@ -910,9 +906,6 @@ class Office:
 
     # --- helpers -------------------------------------------------------------------
 
-    def rng(self):
-        return self.w.rng
-
     def warm_caches(self):
         """The capture starts in the middle of the day: caches hold entries of varied age."""
         w, rng = self.w, self.w.rng
@@ -990,7 +983,7 @@ class Office:
         flags = 0x8580 if local else 0x8180
         if local and not answers:
             flags = 0x8583
-        t1, back = w.reach4(t1, self.dns, st.ip)
+        t1, _ = w.reach4(t1, self.dns, st.ip)
         w.send_udp4(t1, self.dns, st.mac, st.ip, 53, port, dns_message(ident, flags, [(name, qtype, 1)], answers))
         return t1 + w.lan_delay()
 
@@ -1226,8 +1219,6 @@ class Office:
             groups.append(a6('ff02::fb'))
         if st.kind == 'win':
             groups.append(a6('ff02::1:3'))
-        if st.g6:
-            pass  # the global address shares the link-local's solicited-node group
         records = b''.join(struct.pack('!BBH', record_type, 0, 0) + g for g in groups)
         body = struct.pack('!HH', 0, len(groups)) + records
         hbh = bytes([58, 0, 5, 2, 0, 0, 1, 0])
@@ -1273,8 +1264,6 @@ class Office:
             t += w.rng.uniform(0.0005, 0.003)
         w.at(t + w.rng.uniform(55.0, 65.0), self.ssdp_notify, st, uuid, location, server_text, device_type)
 
-    SSDP_DEVICES = None
-
     def ssdp_search(self, t, st):
         w, rng = self.w, self.w.rng
         if not self.online(st, t):
@@ -1305,8 +1294,6 @@ class Office:
                  'CANON HTTP Server')]
 
     # --- mDNS ------------------------------------------------------------------------
-
-    MDNS_SERVICES = None
 
     def mdns_services(self):
         return {
@@ -1745,14 +1732,14 @@ class Office:
 
     def midstream_push(self, t, st):
         """A push connection already open when the capture starts."""
-        w, rng = self.w, self.w.rng
+        w = self.w
         name = 'mail.example.org' if st.kind == 'mac' else 'chat.example.com'
         conn = Tcp(w, st, a4(REMOTE[name][0]), 443)
         self.push_channel(t, st, conn)
 
     def background(self, t, st):
         """Background chatter of an idle machine: telemetry, chat keep-alive, mail check."""
-        w, rng = self.w, self.w.rng
+        rng = self.w.rng
         if not self.online(st, t):
             return t
         name = rng.choice(['telemetry.example.net', 'chat.example.com', 'mail.example.org'])
