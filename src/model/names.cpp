@@ -1,5 +1,219 @@
 #include "model/names.h"
 
-// Until the name files are read, no host has a local name or a manufacturer.
-const NameEntry* local_name_by_address(const NetAddress*) { return nullptr; }
-const char* manufacturer_of(const NetAddress*) { return nullptr; }
+#include <atomic>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+
+#include "model/message.h"
+
+namespace {
+
+std::shared_mutex g_names_lock;
+HashTable* g_by_text = nullptr;     // guarded by g_names_lock
+HashTable* g_by_address = nullptr;  // guarded by g_names_lock
+std::atomic<HashTable*> g_manufacturers{nullptr};
+
+char* copy_text(const char* text) {
+    char* t = strdup(text);
+    if (!t) fatal_out_of_memory();
+    return t;
+}
+
+void* copy_text_key(const void* text) { return copy_text(static_cast<const char*>(text)); }
+
+int text_compare(const void* stored, const void* probe) {
+    return std::strcmp(static_cast<const char*>(stored), static_cast<const char*>(probe));
+}
+
+bool address_separator(char c) { return c == '.' || c == '-' || c == ':' || c == ' ' || c == '\t' || c == '\n'; }
+bool name_separator(char c) { return c == ':' || c == ' ' || c == '\t' || c == '\n'; }
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// A token read as a base-16 number the way strtoul reads it (leading blanks, a '+',
+// an optional 0x before a digit); the low 8 bits of the value. No digits read as 0.
+uint8_t hex_token(const char* p, const char* end) {
+    while (p < end && std::isspace(static_cast<unsigned char>(*p))) ++p;
+    if (p < end && *p == '+') ++p;
+    if (end - p > 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && hex_digit(p[2]) >= 0) p += 2;
+    unsigned v = 0;
+    for (; p < end && hex_digit(*p) >= 0; ++p) v = (v << 4) | unsigned(hex_digit(*p));
+    return static_cast<uint8_t>(v & 0xFF);
+}
+
+// Reads a name file line by line, keeping at most `max_len` characters of each line:
+// the rest of a longer line is dropped, never read as a line of its own. A carriage
+// return before the line feed is not part of the line. Calls line_fn(text) for every
+// line that is not blank and not a comment, with leading white space removed.
+// Returns false when the file cannot be opened.
+template <class F>
+bool read_name_file(const char* path, size_t max_len, F&& line_fn) {
+    if (!path) return false;
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(name_file_path(path).c_str(), "rb"), std::fclose);
+    if (!file) return false;
+    std::string line;
+    line.reserve(max_len);
+    bool cut = false;  // the line is longer than max_len; the rest is being dropped
+    auto finish = [&] {
+        if (!cut && !line.empty() && line.back() == '\r') line.pop_back();
+        // Text stops at a NUL byte; what follows it on the line is not read.
+        const char* p = line.c_str();
+        while (*p && std::isspace(static_cast<unsigned char>(*p))) ++p;
+        if (*p && *p != '#') line_fn(p);
+        line.clear();
+        cut = false;
+    };
+    for (int c; (c = std::getc(file.get())) != EOF;) {
+        if (c == '\n') finish();
+        else if (line.size() < max_len) line.push_back(static_cast<char>(c));
+        else cut = true;
+    }
+    if (!line.empty()) finish();
+    return true;
+}
+
+// Manufacturer keys end in three zero bytes, which leave the Ethernet hash only two
+// bits of variety in its low byte: every prefix would fall into 4 of the 256 buckets.
+// Folding the higher bits down spreads them over all buckets; compare and copy stay
+// the address type's.
+int manufacturer_hash(const void* key) {
+    const unsigned h = static_cast<unsigned>(netaddr_hash_key(key));
+    return static_cast<int>(h ^ (h >> 8) ^ (h >> 16));
+}
+
+void ensure_local_tables() {
+    {
+        std::shared_lock lock(g_names_lock);
+        if (g_by_text && g_by_address) return;
+    }
+    local_names_create();
+}
+
+}  // namespace
+
+int names_text_hash(const void* text) {
+    unsigned h = 0;
+    const auto* p = static_cast<const unsigned char*>(text);
+    for (size_t k = 0; p && p[k]; ++k) {
+        h ^= p[k];
+        if (k % 2 == 0) h <<= 1;
+    }
+    return static_cast<int>(h);
+}
+
+void local_names_create() {
+    HashTable* by_text = hashtable_create(names_text_hash, text_compare, copy_text_key, nullptr);
+    HashTable* by_address = hashtable_create(netaddr_hash_key, netaddr_compare_key, netaddr_copy_key, nullptr);
+    std::unique_lock lock(g_names_lock);
+    g_by_text = by_text;
+    g_by_address = by_address;
+}
+
+std::shared_mutex& names_lock() { return g_names_lock; }
+HashTable* local_names_by_text() { return g_by_text; }
+HashTable* local_names_by_address() { return g_by_address; }
+
+std::string name_file_path(const char* path) {
+    std::string p = path ? path : "";
+    for (char& c : p)
+        if (c == '\\') c = '/';
+    return p;
+}
+
+int parse_address_line(const char* line, uint8_t* address, char* name) {
+    if (!line) return -1;
+    const char* p = line;
+    uint8_t bytes[kEtherAddrLen];
+    for (uint8_t& byte : bytes) {
+        while (*p && address_separator(*p)) ++p;
+        if (!*p) return -1;
+        const char* start = p;
+        while (*p && !address_separator(*p)) ++p;
+        byte = hex_token(start, p);
+        if (*p) ++p;  // the separator that ended the token belongs to it
+    }
+    while (*p && name_separator(*p)) ++p;
+    if (!*p) return -1;
+    const char* start = p;
+    while (*p && !name_separator(*p)) ++p;
+    size_t n = static_cast<size_t>(p - start);
+    if (n > size_t(kNameMax)) n = kNameMax;
+    if (address) std::memcpy(address, bytes, kEtherAddrLen);
+    if (name) {
+        std::memcpy(name, start, n);
+        name[n] = '\0';
+    }
+    return 0;
+}
+
+int ethers_read(const char* path) {
+    ensure_local_tables();
+    const AddressType* type = netaddr_type(g_frame_address_type);
+    const bool opened = read_name_file(path, kEthersLineMax, [&](const char* line) {
+        uint8_t bytes[kEtherAddrLen];
+        char name[kNameMax + 1];
+        if (parse_address_line(line, bytes, name) != 0 || !type) return;
+        auto* e = new (std::nothrow) NameEntry{};
+        if (!e) fatal_out_of_memory();
+        e->name = copy_text(name);
+        netaddr_init(&e->address, type->index);
+        std::memcpy(e->address.storage, bytes, kEtherAddrLen);
+        std::unique_lock lock(g_names_lock);
+        hashtable_set(g_by_text, e->name, e);
+        hashtable_set(g_by_address, &e->address, e);
+    });
+    return opened ? 0 : -1;
+}
+
+HashTable* manf_read(const char* path) {
+    HashTable* table = hashtable_create(manufacturer_hash, netaddr_compare_key, netaddr_copy_key, copy_text_key);
+    const AddressType* type = netaddr_type(g_frame_address_type);
+    read_name_file(path, kManufacturersLineMax, [&](const char* line) {
+        NetAddress key;
+        char name[kNameMax + 1];
+        if (!type || parse_address_line(line, key.storage, name) != 0) return;
+        key.type = type;
+        hashtable_replace(table, &key, name);
+    });
+    g_manufacturers.store(table, std::memory_order_release);
+    return table;
+}
+
+const NameEntry* local_name_by_address(const NetAddress* address) {
+    if (!address) return nullptr;
+    void* value = nullptr;
+    std::shared_lock lock(g_names_lock);
+    hashtable_lookup(g_by_address, address, &value);
+    return static_cast<const NameEntry*>(value);
+}
+
+const NameEntry* local_name_lookup_text(const char* text) {
+    if (!text) return nullptr;
+    if (std::strchr(text, ':')) {
+        NetAddress a;
+        netaddr_init(&a, g_frame_address_type);
+        netaddr_parse(&a, text);
+        return local_name_by_address(&a);
+    }
+    void* value = nullptr;
+    std::shared_lock lock(g_names_lock);
+    hashtable_lookup(g_by_text, text, &value);
+    return static_cast<const NameEntry*>(value);
+}
+
+const char* manufacturer_of(const NetAddress* address) {
+    void* value = nullptr;
+    hashtable_lookup(g_manufacturers.load(std::memory_order_acquire), address, &value);
+    return static_cast<const char*>(value);
+}

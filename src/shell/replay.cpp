@@ -22,7 +22,9 @@ void usage() {
         "  --protocols FILE     protocol definition file (default: none, frames are not classified)\n"
         "  --no-classify        ignore --protocols (for measuring the classifier's cost)\n"
         "  --live ADAPTER       capture from a live adapter instead of a file (needs capture rights)\n"
-        "  --duration SECONDS   with --live: stop after this many seconds (default 10)\n",
+        "  --duration SECONDS   with --live: stop after this many seconds (default 10)\n"
+        "  --ethers FILE        local names file (default: none)\n"
+        "  --manufacturers FILE manufacturers file (default: none)\n",
         stderr);
 }
 
@@ -79,6 +81,8 @@ int main(int argc, char** argv) {
         else if (a == "--no-classify") opt.classify = false;
         else if (a == "--live") live = value("--live");
         else if (a == "--duration") duration = std::atof(value("--duration"));
+        else if (a == "--ethers") opt.ethers = value("--ethers");
+        else if (a == "--manufacturers") opt.manufacturers = value("--manufacturers");
         else if (a == "--help" || a == "-h") { usage(); return 0; }
         else if (!a.empty() && a[0] == '-') {
             std::fprintf(stderr, "hopscope-replay: unknown option %s\n", a.c_str());

@@ -8,6 +8,8 @@ struct ProtocolNode;
 struct ReplayOptions {
     std::string protocols;  // protocol definition file, empty for none
     bool classify = true;
+    std::string ethers;         // local names file, empty for none
+    std::string manufacturers;  // manufacturers file, empty for none
 };
 
 // Runs the engine part of start-up. Returns false (after a message on standard error)
