@@ -67,6 +67,7 @@ void frame_apply(Network* network, const uint8_t* frame, uint32_t captured, uint
     link->total_bytes += length;
     link->display = 1;
     link->last_seen = model_clock();
+    link_mark_busy(link);
 
     link_tally(link, path, length);
 }

@@ -53,11 +53,10 @@ bool active(TimeValue last, int timeout_seconds) {
 }  // namespace
 
 void rate_push(RateAverage* rate, double sample) {
+    rate->sum += sample - rate->samples[rate->index];
     rate->samples[rate->index] = sample;
     rate->index = (rate->index + 1) % kRateSamples;
-    double sum = 0;
-    for (double s : rate->samples) sum += s;
-    rate->mean = sum / kRateSamples;
+    rate->mean = rate->sum / kRateSamples;
 }
 
 ModelSettings& model_settings() {
@@ -174,6 +173,10 @@ Link* link_create(Host* source, Host* destination) {
     l->display = 1;
     l->top_links_place = -1;
     hashtable_set(source->link_table, &destination->address, l);
+    if (Network* n = source->network) {
+        // Room for every link in the busy list, so that listing one never allocates.
+        if (n->busy_links.capacity() < ++n->link_count) n->busy_links.reserve(2 * n->link_count);
+    }
     return l;
 }
 
@@ -195,6 +198,36 @@ int link_dominant_colour(const Link* link) {
     return result;
 }
 
+void link_mark_busy(Link* link) {
+    if (link->busy || !link->source || !link->source->network) return;
+    link->busy = true;
+    link->source->network->busy_links.push_back(link);
+}
+
+namespace {
+
+// Refreshes one link; returns whether it is still busy afterwards.
+bool refresh_link(Link* l, int link_timeout) {
+    rate_push(&l->frame_rate, l->frames_this_second);
+    rate_push(&l->byte_rate, l->bytes_this_second);
+    if (active(l->last_seen, link_timeout)) {
+        l->colour_index = link_dominant_colour(l);
+        l->display = 1;
+        l->source->display = 1;
+        l->destination->display = 1;
+    } else {
+        l->display = 0;
+    }
+    return l->display || l->frames_this_second || l->bytes_this_second || l->frame_rate.sum != 0 ||
+           l->byte_rate.sum != 0;
+}
+
+bool clock_before(TimeValue a, TimeValue b) {
+    return a.seconds < b.seconds || (a.seconds == b.seconds && a.microseconds < b.microseconds);
+}
+
+}  // namespace
+
 void net_refresh(Network* network) {
     if (!network) return;
     const int node_timeout = model_settings().node_timeout.load(std::memory_order_relaxed);
@@ -205,21 +238,27 @@ void net_refresh(Network* network) {
         rate_push(&h->byte_rate, h->bytes_this_second);
         h->display = active(h->last_sent, node_timeout) ? 1 : 0;
     });
-    list_foreach(network->host_list, [&](void* item) {
-        hashtable_foreach(static_cast<Host*>(item)->link_table, [&](void*, void* value) {
-            auto* l = static_cast<Link*>(value);
-            rate_push(&l->frame_rate, l->frames_this_second);
-            rate_push(&l->byte_rate, l->bytes_this_second);
-            if (active(l->last_seen, link_timeout)) {
-                l->colour_index = link_dominant_colour(l);
-                l->display = 1;
-                l->source->display = 1;
-                l->destination->display = 1;
-            } else {
-                l->display = 0;
-            }
+    std::vector<Link*>& busy = network->busy_links;
+    if (clock_before(g_clock, network->refreshed_at)) {
+        // The clock went back: an idle link may be active again. Visit them all, in
+        // host-list and link-table order, and list the busy ones afresh.
+        busy.clear();
+        list_foreach(network->host_list, [&](void* item) {
+            hashtable_foreach(static_cast<Host*>(item)->link_table, [&](void*, void* value) {
+                auto* l = static_cast<Link*>(value);
+                l->busy = refresh_link(l, link_timeout);
+                if (l->busy) busy.push_back(l);
+            });
         });
-    });
+    } else {
+        size_t kept = 0;
+        for (Link* l : busy) {
+            l->busy = refresh_link(l, link_timeout);
+            if (l->busy) busy[kept++] = l;
+        }
+        busy.resize(kept);
+    }
+    network->refreshed_at = g_clock;
 }
 
 void link_recolour_all(Network* network) {

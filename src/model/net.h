@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <shared_mutex>
+#include <vector>
 
 #include "model/hashtable.h"
 #include "model/list.h"
@@ -27,11 +28,13 @@ inline constexpr int kNetworkNameMax = 255;
 inline constexpr int kHostTextLen = 80;
 inline constexpr int kRateSamples = 10;
 
-// Ten samples in a ring; the mean counts empty slots as zero.
+// Ten samples in a ring; the mean counts empty slots as zero. The samples are whole
+// counts, so the running sum of the ring is exact and the mean is that of all ten slots.
 struct RateAverage {
     double samples[kRateSamples] = {};
     int index = 0;
     double mean = 0;
+    double sum = 0;
 };
 void rate_push(RateAverage* rate, double sample);
 
@@ -83,6 +86,7 @@ struct Link {
     TimeValue last_seen;
     int display = 1;
     int top_links_place = -1;
+    bool busy = false;  // listed in the network's busy links
 };
 
 struct Network {
@@ -100,6 +104,14 @@ struct Network {
     TopList* top_links = nullptr;
     TopList* top_hosts = nullptr;
     TopList* top_alarms = nullptr;
+    // Links that a refresh must visit: those with traffic in the window, a rate average
+    // above zero or an active flag. Every other link is idle, and a refresh would leave
+    // it as it is (zero samples into an all-zero average, still inactive) for as long
+    // as the clock does not go back; so the refresh skips idle links and visits them
+    // all only after the clock has stepped back.
+    std::vector<Link*> busy_links;
+    size_t link_count = 0;
+    TimeValue refreshed_at;  // model clock at the last refresh
 };
 
 // --- settings the model reads (whole seconds; font scale F) ---
@@ -162,6 +174,8 @@ Link* link_create(Host* source, Host* destination);
 void frame_apply(Network* network, const uint8_t* frame, uint32_t captured, uint32_t length);
 // Adds one classification path (null-terminated) to the link's tally tree.
 void link_tally(Link* link, const ProtocolNode* const* path, uint32_t length);
+// Lists a link for the next refreshes once a frame has used it.
+void link_mark_busy(Link* link);
 // Once per capture pass: rate samples, activity flags, link colours.
 void net_refresh(Network* network);
 // The focus colour of the protocol that carried the most bytes on the link, or -1.

@@ -221,3 +221,72 @@ TEST_F(ModelTest, NetworksAreFoundByNameAndListedNewestFirst) {
     Network* n = net_create(long_name.c_str());
     EXPECT_EQ(std::strlen(n->name), 255u);
 }
+
+TEST_F(ModelTest, IdleLinksSkippedByTheRefreshWakeWhenTheClockStepsBack) {
+    model_settings().link_timeout = 5;
+    send(B, A, 100);
+    for (int s = 101; s <= 130; ++s) {  // A->B falls silent; its averages drain to zero
+        send(C, C, s);
+        net_refresh(net);
+    }
+    Link* ab = link(A, B);
+    EXPECT_EQ(ab->display, 0);
+    EXPECT_EQ(ab->byte_rate.mean, 0.0);
+    EXPECT_FALSE(ab->busy);
+    EXPECT_EQ(host(B)->display, 0);
+    // The clock steps back to within the link's timeout: a full refresh sees it active.
+    send(C, C, 102);
+    net_refresh(net);
+    EXPECT_EQ(ab->display, 1);
+    EXPECT_EQ(host(B)->display, 1);
+    EXPECT_TRUE(ab->busy);
+    // A frame on an idle link lists it again.
+    send(C, C, 200);
+    for (int i = 0; i < 12; ++i) net_refresh(net);
+    send(B, A, 200, 1);
+    EXPECT_TRUE(ab->busy);
+    net_refresh(net);
+    EXPECT_EQ(ab->display, 1);
+    EXPECT_DOUBLE_EQ(ab->frame_rate.mean, 0.1);
+}
+
+TEST_F(ModelTest, SkippingIdleLinksGivesTheSameModelAsVisitingEveryLink) {
+    // Two networks take the same random traffic (bursts, silences, a clock that
+    // sometimes steps back); one is forced to visit every link on each refresh.
+    Network* full = net_create("full");
+    std::srand(11);
+    const char* hosts[] = {A, B, C, BCAST, "00:00:00:00:00:0d", "00:00:00:00:00:0e"};
+    int64_t t_ms = 1000000;
+    for (int i = 0; i < 20000; ++i) {
+        int r = std::rand() % 100;
+        t_ms += r < 80 ? 3 : (r < 97 ? 700 : (r < 99 ? 6000 : -4000));
+        auto f = testsupport::ether_frame(hosts[std::rand() % 6], hosts[std::rand() % 3], 0x0800, std::rand() % 200);
+        hscap::FrameHeader h{int32_t(t_ms / 1000), int32_t(t_ms % 1000 * 1000), uint32_t(f.size()), uint32_t(f.size())};
+        netif_frame(net, &h, f.data());
+        netif_frame(full, &h, f.data());
+        if (i % 7 == 0) {
+            net_refresh(net);
+            full->refreshed_at = {INT32_MAX, 0};
+            net_refresh(full);
+        }
+        if (i % 997 == 0) {
+            // Compare every host and link.
+            ASSERT_EQ(net->host_count, full->host_count);
+            for (ListNode *p = net->host_list->head, *q = full->host_list->head; p; p = p->next, q = q->next) {
+                auto *h1 = static_cast<Host*>(p->item), *h2 = static_cast<Host*>(q->item);
+                ASSERT_EQ(h1->display, h2->display) << h1->address_text;
+                ASSERT_EQ(h1->byte_rate.mean, h2->byte_rate.mean);
+                hashtable_foreach(h1->link_table, [&](void* key, void* value) {
+                    auto* l1 = static_cast<Link*>(value);
+                    Link* l2 = link_find(h2, static_cast<NetAddress*>(key));
+                    ASSERT_NE(l2, nullptr);
+                    EXPECT_EQ(l1->display, l2->display);
+                    EXPECT_EQ(l1->colour_index, l2->colour_index);
+                    EXPECT_EQ(l1->frame_rate.mean, l2->frame_rate.mean);
+                    EXPECT_EQ(l1->byte_rate.mean, l2->byte_rate.mean);
+                    EXPECT_EQ(l1->frames_this_second, l2->frames_this_second);
+                });
+            }
+        }
+    }
+}
