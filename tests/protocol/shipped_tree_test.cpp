@@ -4,6 +4,7 @@
 // with an independent dissector for every frame whose headers sit at fixed offsets.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -349,6 +350,15 @@ TEST_F(ShippedTree, AgreesWithTsharkOnDemoCapture) {
     if (!std::filesystem::exists(demo)) GTEST_SKIP() << demo << " is not there";
     if (!dissect::tshark_available()) GTEST_SKIP() << "tshark is not installed: no independent dissector to compare with";
     expect_agreement(demo, true);
+}
+
+// Any capture named by HOPSCOPE_COMPARE_CAPTURE, for checking the tree on real traffic:
+//   HOPSCOPE_COMPARE_CAPTURE=file.pcap protocol_tests --gtest_filter='*GivenCapture'
+TEST_F(ShippedTree, AgreesWithTsharkOnGivenCapture) {
+    const char* capture = std::getenv("HOPSCOPE_COMPARE_CAPTURE");
+    if (!capture || !*capture) GTEST_SKIP() << "HOPSCOPE_COMPARE_CAPTURE names no capture";
+    if (!dissect::tshark_available()) GTEST_SKIP() << "tshark is not installed: no independent dissector to compare with";
+    expect_agreement(capture, true);
 }
 
 }  // namespace
