@@ -26,6 +26,7 @@ const TokenEntry kTokens[] = {
     {"IPX_RAW", "ipx", false}, {"IPX_LLC", "ipx", false}, {"IPX", "ipx", false},
     {"STP", "stp", false}, {"PVST", "stp", false}, {"CDP", "cdp", false}, {"VTP", "vtp", false},
     {"DTP", "dtp", false}, {"PAGP", "pagp", false}, {"UDLD", "udld", false},
+    {"ATALK", "ddp", false}, {"ATALK_SNAP", "ddp", false}, {"AARP", "aarp", false}, {"AARP_SNAP", "aarp", false},
     {"LLDP", "lldp", false}, {"EAPOL", "eapol", false}, {"SLOW", "slow", false}, {"PTP", "ptp", false},
     {"PPPOED", "pppoed", false}, {"PPPOES", "pppoes", false}, {"MPLS", "mpls", false},
     {"VLAN", "vlan", false}, {"ARP", "arp", false}, {"RARP", "arp", false}, {"VLAN_ARP", "arp", false},
@@ -64,6 +65,12 @@ const TokenEntry kTokens[] = {
     {"WIREGUARD", "wg", true}, {"OPENVPN", "openvpn", true}, {"PORTMAP", "portmap", true},
     {"PORTMAP_TCP", "portmap", true}, {"NFS", "nfs", true}, {"NFS_UDP", "nfs", true},
     {"SMB", "smb2", true}, {"SMB6", "smb2", true},
+    {"VLAN_SSH", "ssh", true}, {"VLAN_TELNET", "telnet", true}, {"VLAN_HTTP", "http", true},
+    {"VLAN_HTTP_ALT", "http", true}, {"VLAN_HTTPS", "tls", true}, {"VLAN_SMB", "smb2", true},
+    {"VLAN_SIP_TCP", "sip", true}, {"VLAN_DNS", "dns", true}, {"VLAN_DHCP", "dhcp", true},
+    {"VLAN_TFTP", "tftp", true}, {"VLAN_NTP", "ntp", true}, {"VLAN_SNMP", "snmp", true},
+    {"VLAN_SYSLOG", "syslog", true}, {"VLAN_QUIC", "quic", true}, {"VLAN_SIP", "sip", true},
+    {"VLAN_MDNS", "mdns", true},
 };
 
 const TokenEntry* entry_of(const std::string& node) {
@@ -83,6 +90,8 @@ bool is_token(const std::string& t, bool* service) {
 
 // tshark names nothing useful for these; they never count as a service.
 bool is_filler(const std::string& t) { return t == "data" || t.rfind("_ws.", 0) == 0 || t == "tcp.segments"; }
+
+const char* const kIpv4Options = "IPv4 options";
 
 uint32_t word_at(const std::vector<uint8_t>& f, size_t at) {
     return at + 1 < f.size() ? (uint32_t(f[at]) << 8) | f[at + 1] : 0xFFFFFFFF;
@@ -140,7 +149,7 @@ std::string fixed_offset_exception(const std::vector<uint8_t>& f) {
         off = 18;
     }
     if (type == 0x0800 && off < f.size()) {
-        if ((f[off] & 0x0F) != 5) return "IPv4 options";
+        if ((f[off] & 0x0F) != 5) return kIpv4Options;
         if (off + 9 < f.size() && f[off + 9] == 51) return "IPsec AH before the transport header";
     }
     if (type == 0x86DD && off + 6 < f.size()) {
@@ -161,11 +170,15 @@ Report compare(const std::vector<CapturedFrame>& frames, const std::vector<std::
     for (size_t i = 0; i < frames.size() && i < tshark.size(); ++i) {
         const auto& f = frames[i];
         const std::string why_not = fixed_offset_exception(f.bytes);
+        // Behind IPv4 options the protocol number still sits at a fixed place; only the
+        // ports do not, so such frames are compared down to the transport.
+        const bool ports_fixed = why_not.empty();
         if (!why_not.empty()) {
             r.not_fixed[why_not] += 1;
-            continue;
+            if (why_not != kIpv4Options) continue;
+        } else {
+            r.fixed += 1;
         }
-        r.fixed += 1;
         const ProtocolNode* const* path =
             pd_classify(f.bytes.data(), static_cast<uint32_t>(f.bytes.size()), f.wire_length);
         std::set<std::string> ours, ours_service, theirs, theirs_service;
@@ -175,7 +188,7 @@ Report compare(const std::vector<CapturedFrame>& frames, const std::vector<std::
             our_path += (k ? "/" : "") + std::string(path[k]->name);
             if (const TokenEntry* e = entry_of(path[k]->name)) {
                 (e->service ? ours_service : ours).insert(e->token);
-                // A transport leaf: the tree names no services here (behind VLAN tags).
+                // A transport leaf: the tree names no services here (IPv6 behind VLAN tags).
                 if ((e->token == std::string("tcp") || e->token == std::string("udp")) && !path[k]->first_child)
                     tree_has_services = false;
             }
@@ -198,7 +211,10 @@ Report compare(const std::vector<CapturedFrame>& frames, const std::vector<std::
         for (const auto& t : ours)
             if (theirs.count(t)) r.protocols[t].both += 1;
         // A service is compared when tshark names some application protocol in the frame.
-        if (!tree_has_services) {
+        if (!ports_fixed) {
+            ours_service.clear();
+            theirs_service.clear();
+        } else if (!tree_has_services) {
             r.no_service_level += 1;
         } else if (!app_named && theirs_service.empty() && !ours_service.empty()) {
             r.unnamed_service += 1;
@@ -226,7 +242,9 @@ Report compare(const std::vector<CapturedFrame>& frames, const std::vector<std::
 std::string Report::text() const {
     std::ostringstream o;
     o << "frames " << frames << ", at fixed offsets " << fixed << "\n";
-    for (const auto& [why, n] : not_fixed) o << "  not at fixed offsets (" << why << "): " << n << "\n";
+    for (const auto& [why, n] : not_fixed)
+        o << "  not at fixed offsets (" << why << "): " << n
+          << (why == kIpv4Options ? ", compared down to the transport protocol" : "") << "\n";
     o << "  service on our path, no application data for tshark to name (not compared): " << unnamed_service << "\n";
     o << "  transport without a service level in the tree (not compared): " << no_service_level << "\n";
     o << "protocol          ours  tshark  both  agreement\n";

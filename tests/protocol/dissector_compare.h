@@ -1,6 +1,7 @@
 // Compares the protocols that the loaded protocol tree assigns to the frames of a
 // capture with those that an independent dissector (tshark) finds, protocol by
-// protocol, for the frames whose headers sit at the fixed offsets the tree assumes.
+// protocol, for the frames whose headers sit at the fixed offsets the tree assumes (and
+// the frames behind IPv4 options down to their transport protocol).
 #pragma once
 
 #include <cstdint>

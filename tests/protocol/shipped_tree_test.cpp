@@ -70,7 +70,7 @@ TEST_F(ShippedTree, EveryNameIsDefinedAndPlaced) {
 
 TEST_F(ShippedTree, ServicesByEitherPortLowestFirst) {
     int services = 0;
-    for (const char* transport : {"TCP", "UDP", "TCP6", "UDP6"}) {
+    for (const char* transport : {"TCP", "UDP", "TCP6", "UDP6", "VLAN_TCP", "VLAN_UDP"}) {
         uint32_t previous = 0;
         for (const ProtocolNode* c = symbol_lookup(transport)->node->first_child; c->next; c = c->next) {
             EXPECT_EQ(c->width, 2) << c->name;
@@ -290,12 +290,27 @@ std::vector<Case> cases() {
         {"DNS over IPv6", eth2(0x86DD, ipv6(17, udp(50003, 53, dns_query()))), "ROOT/ETHER2/IPV6/UDP6/DNS6"},
         {"DHCPv6 solicit", eth2(0x86DD, ipv6(17, udp(546, 547, dhcpv6))), "ROOT/ETHER2/IPV6/UDP6/DHCPV6"},
         {"IPv6 fragment", eth2(0x86DD, ipv6(44, frag6)), "ROOT/ETHER2/IPV6/FRAG6"},
-        {"VLAN TCP", vlan(10, 0x0800, ipv4(6, tcp(50004, 80, {}, 0x10))), "ROOT/ETHER2/VLAN/VLAN_IP/VLAN_TCP"},
-        {"VLAN UDP", vlan(10, 0x0800, ipv4(17, udp(50005, 53, dns_query()))), "ROOT/ETHER2/VLAN/VLAN_IP/VLAN_UDP"},
+        {"VLAN TCP", vlan(10, 0x0800, ipv4(6, tcp(50004, 80, {}, 0x10))), "ROOT/ETHER2/VLAN/VLAN_IP/VLAN_TCP/VLAN_HTTP"},
+        {"VLAN DNS", vlan(10, 0x0800, ipv4(17, udp(50005, 53, dns_query()))),
+         "ROOT/ETHER2/VLAN/VLAN_IP/VLAN_UDP/VLAN_DNS"},
+        {"VLAN SIP", vlan(20, 0x0800, ipv4(17, udp(5060, 5060, sip))), "ROOT/ETHER2/VLAN/VLAN_IP/VLAN_UDP/VLAN_SIP"},
+        {"VLAN UDP, unknown ports", vlan(20, 0x0800, ipv4(17, udp(2222, 2224, Bytes(160, 0x80)))),
+         "ROOT/ETHER2/VLAN/VLAN_IP/VLAN_UDP/OTHER_VLAN_UDP"},
+        {"VLAN TCP over IPv6", vlan(10, 0x86DD, ipv6(6, tcp(50006, 443, tls_client_hello()))),
+         "ROOT/ETHER2/VLAN/VLAN_IPV6/VLAN_TCP6"},
         {"VLAN ARP", vlan(10, 0x0806, arp(1)), "ROOT/ETHER2/VLAN/VLAN_ARP"},
         {"VLAN ICMPv6", vlan(10, 0x86DD, ipv6(58, icmp(128))), "ROOT/ETHER2/VLAN/VLAN_IPV6/VLAN_ICMP6"},
         {"STP", ieee8023(stp_bpdu(), {0x01, 0x80, 0xc2, 0, 0, 0}), "ROOT/IEEE8023/LLC/STP"},
         {"CDP", ieee8023(cdp(), {0x01, 0x00, 0x0c, 0xcc, 0xcc, 0xcc}), "ROOT/IEEE8023/LLC/SNAP/CDP"},
+        {"AARP over SNAP", ieee8023([] {
+             Bytes b = {0xAA, 0xAA, 0x03, 0x00, 0x00, 0x00, 0x80, 0xF3, 0x00, 0x01, 0x80, 0x9B, 6, 4, 0, 1};
+             append(b, kSrc);
+             append(b, {0, 0, 1, 2});
+             append(b, Bytes(6, 0));
+             append(b, {0, 0, 1, 3});
+             return b;
+         }()),
+         "ROOT/IEEE8023/LLC/SNAP/AARP_SNAP"},
         {"LLDP", eth2(0x88CC, lldp(), {0x01, 0x80, 0xc2, 0, 0, 0x0e}), "ROOT/ETHER2/LLDP"},
         {"IPX raw 802.3", ieee8023(ipx_header(0x0452, 0x0452)), "ROOT/IEEE8023/IPX_RAW"},
         {"IPX over LLC", ieee8023([] { Bytes b = {0xE0, 0xE0, 0x03}; append(b, ipx_header(0x0453, 0x0453)); return b; }()),
