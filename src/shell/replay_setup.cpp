@@ -6,6 +6,7 @@
 #include "model/names.h"
 #include "model/netaddr.h"
 #include "protocol/pd.h"
+#include "protocol/pdl.h"
 
 namespace {
 
@@ -33,7 +34,14 @@ bool read_name_files(const ReplayOptions& options) {
 
 bool replay_setup(const ReplayOptions& options) {
     netaddr_startup();
-    (void)options;
+    if (!options.protocols.empty()) {
+        ProtocolNode* root = pdl_parse(options.protocols.c_str());
+        if (!root) {
+            std::fprintf(stderr, "hopscope-replay: %s gives no protocol tree\n", options.protocols.c_str());
+            return false;
+        }
+        if (options.classify) pd_set_root(root);
+    }
     return read_name_files(options);
 }
 

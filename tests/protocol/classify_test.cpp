@@ -1,0 +1,189 @@
+// Classification along small trees written in the definition language: test
+// positions moved by header lengths, alternate offsets, masks, ranges, frames cut
+// short, the path limit and the per-node counters.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "protocol/pd.h"
+#include "protocol/pdl.h"
+#include "protocol/symbol.h"
+#include "protocol_support.h"
+
+using namespace prototest;
+
+namespace {
+
+class Classify : public testing::Test {
+protected:
+    void load(const std::string& text) {
+        MessageCapture cap;
+        root_ = load_text(text);
+        ASSERT_NE(root_, nullptr) << (cap.messages.empty() ? text : cap.messages[0].text);
+        pd_set_root(root_);
+    }
+    void TearDown() override {
+        pd_set_root(nullptr);
+        symbol_reset();
+    }
+    // Names along the path, joined by "/".
+    static std::string path_text(const ProtocolNode* const* path) {
+        std::string s;
+        for (int i = 0; path[i]; ++i) s += (i ? "/" : "") + std::string(path[i]->name);
+        return s;
+    }
+    std::string classify(const std::vector<uint8_t>& frame, uint32_t length = 0) {
+        return path_text(pd_classify(frame.data(), static_cast<uint32_t>(frame.size()),
+                                     length ? length : static_cast<uint32_t>(frame.size())));
+    }
+    static const ProtocolNode* node(const char* name) { return symbol_lookup(name)->node; }
+    static std::vector<uint8_t> bytes(size_t n, std::initializer_list<std::pair<size_t, uint8_t>> set) {
+        std::vector<uint8_t> f(n, 0);
+        for (auto [at, v] : set) f[at] = v;
+        return f;
+    }
+    ProtocolNode* root_ = nullptr;
+};
+
+// A node's header length first moves the test position of its grandchildren.
+TEST_F(Classify, HeaderLengthMovesGrandchildren) {
+    load("primitive Z : 3 \"z\"\n"
+         "protocol ROOT : 0 \"r\" 0 { byte : 0 X }\n"
+         "protocol X : 1 \"x\" 34 { byte : 1 Y }\n"
+         "protocol Y : 2 \"y\" 0 { byte : 2 Z }\n");
+    EXPECT_EQ(classify(bytes(40, {{0, 1}, {1, 2}, {36, 3}})), "ROOT/X/Y/Z");
+    // Z is not tested at offset 2 from the frame start.
+    EXPECT_EQ(classify(bytes(40, {{0, 1}, {1, 2}, {2, 3}})), "ROOT/X/Y/OTHER_Y");
+    EXPECT_EQ(classify(bytes(40, {{0, 9}})), "ROOT/OTHER_ROOT");
+}
+
+// The root's header length moves both its children and its grandchildren.
+TEST_F(Classify, RootHeaderLengthCountsTwice) {
+    load("primitive W : 4 \"w\"\n"
+         "protocol ROOT : 0 \"r\" 10 { byte : 0 X }\n"
+         "protocol X : 1 \"x\" 5 { byte : 0 Y }\n"
+         "protocol Y : 2 \"y\" 7 { byte : 0 Z }\n"
+         "protocol Z : 3 \"z\" 0 { byte : 0 W }\n");
+    EXPECT_EQ(classify(bytes(40, {{10, 1}, {20, 2}, {25, 3}, {32, 4}})), "ROOT/X/Y/Z/W");
+    EXPECT_EQ(classify(bytes(40, {{10, 1}, {10 + 2, 2}})), "ROOT/X/OTHER_X");
+}
+
+TEST_F(Classify, LastFieldIsTriedFirstAndCatchAllLast) {
+    load("primitive A : 7 \"a\" primitive B : 7 \"b\"\n"
+         "protocol ROOT : 0 \"r\" 0 { byte : 0 A byte : 1 B }\n");
+    EXPECT_EQ(classify(bytes(4, {{0, 7}, {1, 7}})), "ROOT/B");
+    EXPECT_EQ(classify(bytes(4, {{0, 7}})), "ROOT/A");
+    EXPECT_EQ(classify(bytes(4, {})), "ROOT/OTHER_ROOT");
+    EXPECT_EQ(pd_stat_frames(node("A")), 1);
+    EXPECT_EQ(pd_stat_frames(node("B")), 1);
+    EXPECT_EQ(pd_stat_frames(node("OTHER_ROOT")), 1);
+    EXPECT_EQ(pd_stat_frames(node("ROOT")), 3);
+}
+
+TEST_F(Classify, AlternateOffsetIsTriedSecondAndCountedOnce) {
+    load("primitive IP : 0x0800 \"ip\" primitive ONE : 0x0800 \"one\"\n"
+         "protocol ROOT : 0 \"r\" 0 { word : 12,14 IP word : 12,12 ONE }\n");
+    EXPECT_EQ(classify(bytes(20, {{14, 0x08}})), "ROOT/IP");
+    EXPECT_EQ(pd_stat_frames(node("IP")), 1);
+    EXPECT_EQ(pd_stat_bytes(node("IP")), 20);
+    // Bytes 12 and 13 of 0x08 0x00 read 2048; ONE (offset 12 only) is tried first.
+    EXPECT_EQ(classify(bytes(20, {{12, 0x08}})), "ROOT/ONE");
+    EXPECT_EQ(classify(bytes(20, {{13, 0x08}})), "ROOT/OTHER_ROOT");
+}
+
+TEST_F(Classify, WidthsReadNetworkOrder) {
+    load("primitive B : 0xAB \"b\" primitive W : 0xABCD \"w\" primitive L : 0x12345678 \"l\"\n"
+         "protocol ROOT : 0 \"r\" 0 { byte : 0 B word : 0 W lword : 0 L }\n");
+    EXPECT_EQ(classify({0x12, 0x34, 0x56, 0x78}), "ROOT/L");
+    EXPECT_EQ(classify({0xAB, 0xCD, 0x56, 0x79}), "ROOT/W");
+    EXPECT_EQ(classify({0xAB, 0xCE, 0x56, 0x79}), "ROOT/B");
+}
+
+TEST_F(Classify, MaskTests) {
+    load("primitive ODD : 0x01 \"odd\" primitive NONE : 0 \"none\"\n"
+         "protocol ROOT : 0 \"r\" 0 { mask byte : 0 ODD mask byte : 1 NONE }\n");
+    for (int v = 0; v < 256; ++v)
+        EXPECT_EQ(classify({static_cast<uint8_t>(v), 0xFF}), v & 1 ? "ROOT/ODD" : "ROOT/OTHER_ROOT") << v;
+}
+
+TEST_F(Classify, RangesAndUndefinedNames) {
+    // HALF's head 0,0xFFFFFFFF saturates to 0..0x7FFFFFFF; ALL's decimal range is the whole
+    // 32-bit space; BACK's range is written high-first and matches nothing; U is used
+    // only as a field and matches 0 alone.
+    load("primitive HALF : 0,0xFFFFFFFF \"h\" primitive ALL : 0,4294967295 \"a\" primitive BACK : 10,5 \"b\"\n"
+         "protocol ROOT : 0 \"r\" 0 { byte : 0 U lword : 0 ALL lword : 0 HALF byte : 0 BACK }\n");
+    EXPECT_EQ(classify({0x7F, 0xFF, 0xFF, 0xFF}), "ROOT/HALF");
+    EXPECT_EQ(classify({0x80, 0, 0, 0}), "ROOT/ALL");
+    EXPECT_EQ(classify({0xFF, 0xFF, 0xFF, 0xFF}), "ROOT/ALL");
+    EXPECT_EQ(classify({7, 0, 0}), "ROOT/OTHER_ROOT");  // too short for the lword tests, and 7 is not in 10..5
+    EXPECT_EQ(classify({0}), "ROOT/U");
+    EXPECT_EQ(classify({1}), "ROOT/OTHER_ROOT");
+    EXPECT_STREQ(node("U")->label, "");
+}
+
+// Tests that reach past the captured bytes fail, whatever the wire length.
+TEST_F(Classify, FieldsPastTheCapturedBytesFail) {
+    load("primitive W : 0x0800 \"w\" primitive L : 1 \"l\" primitive NEG : 0 \"n\"\n"
+         "protocol ROOT : 0 \"r\" 0 { byte : 4294967295 NEG lword : 2 L word : 12,2 W }\n");
+    std::vector<uint8_t> f = bytes(14, {{12, 0x08}});
+    EXPECT_EQ(classify(f), "ROOT/W");
+    f.resize(13);  // word at 12 is half captured; the alternate offset 2 reads 0
+    EXPECT_EQ(classify(f, 1514), "ROOT/OTHER_ROOT");
+    EXPECT_EQ(pd_stat_bytes(node("OTHER_ROOT")), 1514);
+    EXPECT_EQ(pd_stat_bytes(node("ROOT")), 14 + 1514);
+    EXPECT_EQ(classify(bytes(6, {{5, 1}})), "ROOT/L");
+    EXPECT_EQ(classify(bytes(5, {})), "ROOT/OTHER_ROOT");  // lword at 2 needs 6 bytes
+    EXPECT_EQ(classify({}), "ROOT/OTHER_ROOT");
+    // A null frame is an empty one.
+    EXPECT_EQ(path_text(pd_classify(nullptr, 100, 100)), "ROOT/OTHER_ROOT");
+}
+
+TEST_F(Classify, PathStopsAfterSixNodes) {
+    std::string text = "protocol ROOT : 0 \"r\" 0 { byte : 0 L1 }\n";
+    for (int i = 1; i < 8; ++i)
+        text += "protocol L" + std::to_string(i) + " : 0 \"l\" 1 { byte : 0 L" + std::to_string(i + 1) + " }\n";
+    load(text);
+    const ProtocolNode* const* path = pd_classify(bytes(64, {}).data(), 64, 64);
+    EXPECT_EQ(path_text(path), "ROOT/L1/L2/L3/L4/L5");
+    EXPECT_EQ(path[kPathMax], nullptr);
+    EXPECT_EQ(pd_stat_frames(node("L5")), 1);
+    EXPECT_EQ(pd_stat_frames(node("L6")), 0);
+}
+
+TEST_F(Classify, RootThatDoesNotMatchCountsNothing) {
+    load("protocol ROOT : 1 \"r\" 0 { byte : 0 A }\n");
+    EXPECT_EQ(classify(bytes(10, {})), "");
+    EXPECT_EQ(pd_stat_frames(root_), 0);
+    EXPECT_EQ(pd_stat_bytes(root_), 0);
+    pd_set_root(nullptr);
+    EXPECT_EQ(classify(bytes(10, {})), "");
+}
+
+TEST_F(Classify, PathBufferIsReused) {
+    load("primitive A : 1 \"a\"\nprotocol ROOT : 0 \"r\" 0 { byte : 0 A }\n");
+    const std::vector<uint8_t> a = {1}, other = {2};
+    const ProtocolNode* const* first = pd_classify(a.data(), 1, 1);
+    EXPECT_EQ(path_text(first), "ROOT/A");
+    const ProtocolNode* const* second = pd_classify(other.data(), 1, 1);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(path_text(first), "ROOT/OTHER_ROOT");
+}
+
+TEST_F(Classify, StatsCountWireLengthAndReset) {
+    load("primitive A : 1 \"a\"\nprotocol ROOT : 0 \"r\" 0 { byte : 0 A }\n");
+    const std::vector<uint8_t> a = {1};
+    pd_classify(a.data(), 1, 60);
+    pd_classify(a.data(), 1, 1514);
+    EXPECT_EQ(pd_stat_frames(node("A")), 2);
+    EXPECT_EQ(pd_stat_bytes(node("A")), 1574);
+    pd_stat_reset(&symbol_lookup("A")->node->stats);
+    EXPECT_EQ(pd_stat_frames(node("A")), 0);
+    EXPECT_EQ(pd_stat_bytes(node("A")), 0);
+    EXPECT_EQ(pd_stat_frames(root_), 2);
+    EXPECT_EQ(pd_stat_frames(nullptr), 0);
+    EXPECT_EQ(pd_stat_bytes(nullptr), 0);
+    pd_stat_reset(nullptr);
+}
+
+}  // namespace
