@@ -8,10 +8,6 @@
 
 namespace {
 
-int text_compare(const void* stored, const void* probe) {
-    return std::strcmp(static_cast<const char*>(stored), static_cast<const char*>(probe));
-}
-
 int bucket_of(const HashTable* t, const void* key) { return t->hash(key) & (kHashBuckets - 1); }
 
 HashEntry* find_entry(const HashTable* t, const void* key) {
@@ -33,6 +29,18 @@ void add_entry(HashTable* t, const void* key, void* value) {
 
 }  // namespace
 
+int hashtable_text_compare(const void* stored, const void* probe) {
+    return std::strcmp(static_cast<const char*>(stored), static_cast<const char*>(probe));
+}
+
+char* hashtable_text_dup(const char* text) {
+    char* t = strdup(text ? text : "");
+    if (!t) fatal_out_of_memory();
+    return t;
+}
+
+void* hashtable_text_copy(const void* text) { return hashtable_text_dup(static_cast<const char*>(text)); }
+
 int hashtable_text_hash(const void* text) {
     unsigned h = 0;
     for (const unsigned char* p = static_cast<const unsigned char*>(text); p && *p; ++p) h = *p ^ (h << 2);
@@ -43,7 +51,7 @@ HashTable* hashtable_create(HashFn hash, CompareFn compare, CopyFn copy_key, Cop
     auto* t = new (std::nothrow) HashTable{};
     if (!t) fatal_out_of_memory();
     t->hash = hash ? hash : hashtable_text_hash;
-    t->compare = compare ? compare : text_compare;
+    t->compare = compare ? compare : hashtable_text_compare;
     t->copy_key = copy_key;
     t->copy_value = copy_value;
     t->free_key = copy_key ? std::free : nullptr;

@@ -34,6 +34,12 @@ struct HashTable {
 
 // Text hash used when no hash operation is given.
 [[nodiscard]] int hashtable_text_hash(const void* text);
+// Text comparison used when no compare operation is given.
+[[nodiscard]] int hashtable_text_compare(const void* stored, const void* probe);
+// A malloc'ed copy of a text (ends the program when memory runs out); usable as a
+// copy-key or copy-value operation.
+[[nodiscard]] char* hashtable_text_dup(const char* text);
+void* hashtable_text_copy(const void* text);
 
 [[nodiscard]] HashTable* hashtable_create(HashFn hash, CompareFn compare, CopyFn copy_key, CopyFn copy_value);
 // Returns 1 and the value in *value when the key is present, else 0 and null.

@@ -58,18 +58,6 @@ bool g_resolver_set = false;
 // The most recent name the system resolver had no answer for. Resolver thread only.
 std::string g_last_failed_name;
 
-char* copy_text(const char* text) {
-    char* t = strdup(text);
-    if (!t) fatal_out_of_memory();
-    return t;
-}
-
-void* copy_text_key(const void* text) { return copy_text(static_cast<const char*>(text)); }
-
-int text_compare(const void* stored, const void* probe) {
-    return std::strcmp(static_cast<const char*>(stored), static_cast<const char*>(probe));
-}
-
 std::string cut_at_space(const std::string& text) { return text.substr(0, text.find(' ')); }
 
 template <class T>
@@ -125,7 +113,7 @@ NameEntry* entry_for_name_answer(const HostRecord& answer, const std::string& re
     e->resolver_answer = copy_record(answer);
     const std::string& official = e->resolver_answer->official_name;
     const std::string name = official.empty() ? cut_at_space(requested) : official;
-    if (!name.empty()) e->name = copy_text(name.c_str());
+    if (!name.empty()) e->name = hashtable_text_dup(name.c_str());
     e->address_known = false;
     if (resolver.station_of && e->address.type && e->address.type->index == kEtherType) {
         for (const auto& a : e->resolver_answer->addresses) {
@@ -156,7 +144,7 @@ NameEntry* entry_for_address(const NetAddress* address, const SystemResolver& re
             std::memcpy(storage, r.addresses.front().data(), size_t(size));
             e->address.type->copy(e->address.storage, storage);
         }
-        if (!r.official_name.empty()) e->name = copy_text(r.official_name.c_str());
+        if (!r.official_name.empty()) e->name = hashtable_text_dup(r.official_name.c_str());
     }
     if (!e->name) e->name = netaddr_to_text(&e->address);
     return e;
@@ -257,7 +245,7 @@ SystemResolver hostc_set_resolver(SystemResolver resolver) {
 }
 
 void hostc_init() {
-    HashTable* names = hashtable_create(names_text_hash, text_compare, copy_text_key, nullptr);
+    HashTable* names = hashtable_create(names_text_hash, hashtable_text_compare, hashtable_text_copy, nullptr);
     HashTable* addresses = hashtable_create(netaddr_hash_key, netaddr_compare_key, netaddr_copy_key, nullptr);
     {
         std::unique_lock lock(names_lock());

@@ -19,18 +19,6 @@ HashTable* g_by_text = nullptr;     // guarded by g_names_lock
 HashTable* g_by_address = nullptr;  // guarded by g_names_lock
 std::atomic<HashTable*> g_manufacturers{nullptr};
 
-char* copy_text(const char* text) {
-    char* t = strdup(text);
-    if (!t) fatal_out_of_memory();
-    return t;
-}
-
-void* copy_text_key(const void* text) { return copy_text(static_cast<const char*>(text)); }
-
-int text_compare(const void* stored, const void* probe) {
-    return std::strcmp(static_cast<const char*>(stored), static_cast<const char*>(probe));
-}
-
 bool address_separator(char c) { return c == '.' || c == '-' || c == ':' || c == ' ' || c == '\t' || c == '\n'; }
 bool name_separator(char c) { return c == ':' || c == ' ' || c == '\t' || c == '\n'; }
 
@@ -113,7 +101,7 @@ int names_text_hash(const void* text) {
 }
 
 void local_names_create() {
-    HashTable* by_text = hashtable_create(names_text_hash, text_compare, copy_text_key, nullptr);
+    HashTable* by_text = hashtable_create(names_text_hash, hashtable_text_compare, hashtable_text_copy, nullptr);
     HashTable* by_address = hashtable_create(netaddr_hash_key, netaddr_compare_key, netaddr_copy_key, nullptr);
     std::unique_lock lock(g_names_lock);
     g_by_text = by_text;
@@ -166,7 +154,7 @@ int ethers_read(const char* path) {
         if (parse_address_line(line, bytes, name) != 0 || !type) return;
         auto* e = new (std::nothrow) NameEntry{};
         if (!e) fatal_out_of_memory();
-        e->name = copy_text(name);
+        e->name = hashtable_text_dup(name);
         netaddr_init(&e->address, type->index);
         std::memcpy(e->address.storage, bytes, kEtherAddrLen);
         std::unique_lock lock(g_names_lock);
@@ -177,7 +165,7 @@ int ethers_read(const char* path) {
 }
 
 HashTable* manf_read(const char* path) {
-    HashTable* table = hashtable_create(manufacturer_hash, netaddr_compare_key, netaddr_copy_key, copy_text_key);
+    HashTable* table = hashtable_create(manufacturer_hash, netaddr_compare_key, netaddr_copy_key, hashtable_text_copy);
     const AddressType* type = netaddr_type(g_frame_address_type);
     read_name_file(path, kManufacturersLineMax, [&](const char* line) {
         NetAddress key;
