@@ -41,8 +41,8 @@ void link_tally(Link* link, const ProtocolNode* const* path, uint32_t length) {
     }
 }
 
-void frame_apply(Network* network, const uint8_t* frame, uint32_t captured, uint32_t length) {
-    if (!network || !frame || captured < 2 * kEtherAddrLen) return;
+Link* frame_apply(Network* network, const uint8_t* frame, uint32_t captured, uint32_t length) {
+    if (!network || !frame || captured < 2 * kEtherAddrLen) return nullptr;
     const ProtocolNode* const* path = pd_classify(frame, captured, length);
 
     NetAddress source, destination;
@@ -70,4 +70,5 @@ void frame_apply(Network* network, const uint8_t* frame, uint32_t captured, uint
     link_mark_busy(link);
 
     link_tally(link, path, length);
+    return link;
 }

@@ -170,8 +170,8 @@ Link* link_create(Host* source, Host* destination);
 // the link's protocol tally. `captured` bytes of `frame` are readable; `length` is the
 // wire length, which everything counts. Frames with fewer than 12 readable bytes carry
 // no addresses and are left to the frame ring alone (see netif_frame). Allocates only
-// when a host, link or tally node is new.
-void frame_apply(Network* network, const uint8_t* frame, uint32_t captured, uint32_t length);
+// when a host, link or tally node is new. Returns the frame's link, or null.
+Link* frame_apply(Network* network, const uint8_t* frame, uint32_t captured, uint32_t length);
 // Adds one classification path (null-terminated) to the link's tally tree.
 void link_tally(Link* link, const ProtocolNode* const* path, uint32_t length);
 // Lists a link for the next refreshes once a frame has used it.

@@ -44,8 +44,8 @@ int netif_frame(Network* network, const hscap::FrameHeader* header, const uint8_
     // Bytes past the wire length are not part of the frame, whatever was captured.
     const uint32_t readable = bytes ? (header->captured < header->length ? header->captured : header->length) : 0;
     model_set_clock(ts);
-    frame_apply(network, bytes, readable, header->length);
-    ring_record(network, bytes, readable, header->length, ts);
+    Link* link = frame_apply(network, bytes, readable, header->length);
+    ring_record_link(network, link, bytes, readable, header->length, ts);
     return 0;
 }
 

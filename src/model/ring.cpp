@@ -12,17 +12,15 @@ namespace {
 void drop_oldest(Network* network) {
     FrameRing* r = network->ring;
     const int at = r->oldest_position;
-    const FrameSlot& slot = r->slots[at];
     const uint32_t len = r->lengths[at];
     network->frames_this_second -= 1;
     network->bytes_this_second -= len;
-    if (Host* h = host_find(network, &slot.source)) {
-        h->frames_this_second -= 1;
-        h->bytes_this_second -= len;
-        if (Link* l = link_find(h, &slot.destination)) {
-            l->frames_this_second -= 1;
-            l->bytes_this_second -= len;
-        }
+    if (Link* l = r->links[at]) {
+        l->source->frames_this_second -= 1;
+        l->source->bytes_this_second -= len;
+        l->frames_this_second -= 1;
+        l->bytes_this_second -= len;
+        r->links[at] = nullptr;
     }
     r->oldest_position = (at + 1) % kRingSlots;
     --r->counted;
@@ -41,6 +39,18 @@ FrameRing* ring_create() {
 }
 
 void ring_record(Network* network, const uint8_t* frame, uint32_t captured, uint32_t length, TimeValue timestamp) {
+    Link* link = nullptr;
+    if (network && frame && captured >= 2 * kEtherAddrLen) {
+        NetAddress source, destination;
+        ether_set(&source, frame + kEtherAddrLen);
+        ether_set(&destination, frame);
+        link = link_find(host_find(network, &source), &destination);
+    }
+    ring_record_link(network, link, frame, captured, length, timestamp);
+}
+
+void ring_record_link(Network* network, Link* link, const uint8_t* frame, uint32_t captured, uint32_t length,
+                      TimeValue timestamp) {
     if (!network || !network->ring) return;
     FrameRing* r = network->ring;
     // A full window gives up its oldest frame before that slot is reused.
@@ -66,17 +76,15 @@ void ring_record(Network* network, const uint8_t* frame, uint32_t captured, uint
 
     network->frames_this_second += 1;
     network->bytes_this_second += length;
-    if (addressed) {
-        if (Host* h = host_find(network, &slot.source)) {
-            h->frames_this_second += 1;
-            h->bytes_this_second += length;
-            h->last_sent = timestamp;
-            if (Link* l = link_find(h, &slot.destination)) {
-                l->frames_this_second += 1;
-                l->bytes_this_second += length;
-                l->last_seen = timestamp;
-            }
-        }
+    r->links[at] = addressed ? link : nullptr;
+    if (Link* l = r->links[at]) {
+        Host* h = l->source;
+        h->frames_this_second += 1;
+        h->bytes_this_second += length;
+        h->last_sent = timestamp;
+        l->frames_this_second += 1;
+        l->bytes_this_second += length;
+        l->last_seen = timestamp;
     }
     r->write_position = (at + 1) % kRingSlots;
     ring_expire(network, timestamp);

@@ -15,6 +15,7 @@
 #include "model/timer.h"
 
 struct Network;
+struct Link;
 
 inline constexpr int kRingSlots = 5000;
 
@@ -32,6 +33,9 @@ struct FrameRing {
     // Wire lengths of the slots in the window, in full: slot lengths keep only 16 bits,
     // and jumbo or reassembled frames can be longer.
     uint32_t lengths[kRingSlots] = {};
+    // The link each counted slot was counted on (null for frames without addresses),
+    // so that expiry finds it without looking the addresses up again.
+    Link* links[kRingSlots] = {};
     FrameSlot slots[kRingSlots];
 };
 
@@ -39,6 +43,9 @@ struct FrameRing {
 // Records one frame in the window and expires the slots more than a second older.
 // Frames with fewer than 12 readable bytes count for the network alone.
 void ring_record(Network* network, const uint8_t* frame, uint32_t captured, uint32_t length, TimeValue timestamp);
+// The same for a frame whose link the caller already has (null: no addresses).
+void ring_record_link(Network* network, Link* link, const uint8_t* frame, uint32_t captured, uint32_t length,
+                      TimeValue timestamp);
 // Drops from the window every slot more than one second older than `now`.
 void ring_expire(Network* network, TimeValue now);
 // Microseconds of frame time the window covers when it is full (oldest to newest), or
