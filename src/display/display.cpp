@@ -1,0 +1,249 @@
+#include "display/display.h"
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+#include <shared_mutex>
+
+#include "graphics/graphics.h"
+#include "graphics/hershey.h"
+#include "model/net.h"
+
+namespace {
+
+// The ring's angles use pi to 14 digits.
+constexpr double kPi = 3.14159265358979;
+constexpr double kTwoPi = 6.28318530717958;
+constexpr double kRingRadius = 0.8;
+constexpr float kTextCell = 0.06f;          // label character cell per unit of font scale
+constexpr float kManufacturerCell = 0.025f;  // manufacturer character cell per unit of F
+
+std::atomic<bool> g_suspended{false};
+std::atomic<MarkNodeFn> g_mark_node{nullptr};
+std::atomic<unsigned long> g_draws{0};
+
+struct Repaint {
+    std::mutex mutex;
+    RepaintFn fn = nullptr;
+    void* context = nullptr;
+};
+Repaint& repaint() {
+    static Repaint* r = new Repaint;  // never destroyed: the capture thread may outlive statics
+    return *r;
+}
+
+// 32 colours for palette indices 0..31 and a mid grey for "Other" (32).
+constexpr unsigned kDefaultPalette[kPaletteSize] = {
+    0xff4040, 0x40ff40, 0x4080ff, 0xffff40, 0xff40ff, 0x40ffff, 0xff8000, 0x80ff00,
+    0x00ff80, 0x0080ff, 0x8000ff, 0xff0080, 0xffb0b0, 0xb0ffb0, 0xb0b0ff, 0xffd080,
+    0xc08040, 0x80c040, 0x40c080, 0x4080c0, 0x8040c0, 0xc04080, 0xc0c0ff, 0xffc0ff,
+    0xc00000, 0x00c000, 0x0000c0, 0xc0c000, 0xc000c0, 0x00c0c0, 0xffffa0, 0xa0ffff,
+    0x808080,
+};
+
+void draw_label(const NodeGeometry& g, const Host* h, const MapParams& p) {
+    const LabelPlacement l = map_label_placement(g, h, p);
+    const float f = static_cast<float>(p.font_scale);
+    dupmatrix();
+    rot(l.angle, 'z');
+    translate(l.tx, l.ty, 0);
+    move(0, 0, 0);
+    hcharstr(l.text);
+    if (p.show_manufacturers) {
+        // Smaller text, a little below, continuing from the end of the label.
+        translate(0, -(h->manufacturer_height * f) / 2, 0);
+        htextsize(kManufacturerCell * f, kManufacturerCell * f);
+        if (h->manufacturer_text[0]) hcharstr(h->manufacturer_text);
+        htextsize(kTextCell * f, kTextCell * f);
+    }
+    popmatrix();
+}
+
+void draw_node(Host* h, const NodeGeometry& g, const MapParams& p) {
+    circf(static_cast<float>(g.x), static_cast<float>(g.y), static_cast<float>(g.radius));
+    if (MarkNodeFn mark = g_mark_node.load(std::memory_order_acquire)) mark(g.x, g.y, g.radius);
+    h->display = 0;
+    draw_label(g, h, p);
+}
+
+}  // namespace
+
+MapSettings& map_settings() {
+    static MapSettings s;
+    return s;
+}
+
+MapParams map_params() {
+    const MapSettings& s = map_settings();
+    MapParams p;
+    p.node_scale = s.node_scale.load(std::memory_order_relaxed);
+    p.link_scale = s.link_scale.load(std::memory_order_relaxed);
+    p.max_node_radius = s.max_node_radius.load(std::memory_order_relaxed);
+    p.max_link_width = s.max_link_width.load(std::memory_order_relaxed);
+    p.dynamic = s.dynamic.load(std::memory_order_relaxed) != 0;
+    p.bytes = s.bytes.load(std::memory_order_relaxed) != 0;
+    p.show_name = s.show_name.load(std::memory_order_relaxed) != 0;
+    p.show_manufacturers = s.show_manufacturers.load(std::memory_order_relaxed) != 0;
+    p.font_scale = model_settings().font_scale.load(std::memory_order_relaxed);
+    return p;
+}
+
+int map_link_colour(int colour_index) { return colour_index == -1 ? kLinkOther : colour_index + kPaletteBase; }
+
+unsigned display_default_colour(int palette_index) {
+    return palette_index >= 0 && palette_index < kPaletteSize ? kDefaultPalette[palette_index] : 0;
+}
+
+void display_default_colours() {
+    for (int k = 0; k < kPaletteSize; ++k) {
+        const unsigned c = kDefaultPalette[k];
+        mapcolor(k + kPaletteBase, int(c >> 16 & 0xff), int(c >> 8 & 0xff), int(c & 0xff));
+    }
+}
+
+NodeGeometry map_node_geometry(int index, int count, const Host* host, const MapParams& p) {
+    NodeGeometry g;
+    g.theta = count > 0 ? kTwoPi / count * index : 0;
+    g.x = kRingRadius * std::cos(g.theta);
+    g.y = kRingRadius * std::sin(g.theta);
+    if (!host) return g;
+    if (p.bytes) {
+        const double b = host->byte_rate.mean;
+        g.rate_term = p.node_scale * b / 1024 * 0.01;
+        g.radius = p.node_scale * b * 0.01 / 1024;
+    } else {
+        const double r = host->frame_rate.mean;
+        g.rate_term = r * p.node_scale * 0.01;
+        g.radius = r * 0.01 * p.node_scale;
+    }
+    g.radius = std::min(g.radius, p.max_node_radius);
+    return g;
+}
+
+LabelPlacement map_label_placement(const NodeGeometry& g, const Host* h, const MapParams& p) {
+    LabelPlacement l;
+    if (!h) return l;
+    if (p.show_name && h->name_text[0]) {
+        l.text = h->name_text;
+        l.width = h->name_width;
+        l.height = h->name_height;
+    } else {
+        l.text = h->address_text;
+        l.width = h->address_width;
+        l.height = h->address_height;
+    }
+    const double height = l.height;
+    const double shifted = p.show_manufacturers ? height + 0.003 : height;
+    const double degrees = g.theta * 180 / kPi;
+    const double rho = g.rate_term;
+    l.right_half = g.x >= 0;
+    if (l.right_half) {
+        l.angle = degrees;
+        l.tx = p.bytes ? rho + 0.8 + 0.003 : rho + 0.82;
+    } else {
+        // The extra half-turn keeps the text upright, reading toward the node.
+        l.angle = degrees + 180;
+        l.tx = p.bytes ? -(rho + l.width + 0.803) : -(rho + l.width + 0.82);
+    }
+    l.ty = shifted / 2 - height;
+    return l;
+}
+
+int map_link_width(double byte_rate, double link_scale, int max_link_width) {
+    double w;
+    if (link_scale != 0) {
+        w = std::trunc(byte_rate / 1024 * link_scale);
+    } else {
+        // Whole bytes per second, then whole kilobytes. Dividing by 1024 is exact in
+        // binary floating point, so this equals the integer division without its
+        // overflow for rates beyond an int.
+        w = std::trunc(std::trunc(byte_rate) / 1024);
+    }
+    if (std::isnan(w)) w = 0;
+    w = std::min(w, double(max_link_width));
+    w = std::max(w, 0.0);
+    return static_cast<int>(w);
+}
+
+void set_drawing_suspended(bool suspended) { g_suspended.store(suspended, std::memory_order_release); }
+bool drawing_suspended() { return g_suspended.load(std::memory_order_acquire); }
+
+void display_set_mark_node(MarkNodeFn fn) { g_mark_node.store(fn, std::memory_order_release); }
+
+void render_map(Network* network) {
+    if (drawing_suspended() || !network) return;
+    const MapParams p = map_params();
+    const float cell = kTextCell * static_cast<float>(p.font_scale);
+
+    color(kMapBackground);
+    clear();
+    htextsize(cell, cell);
+
+    // Hosts in list order: every host gets its ring place, drawn or not, so that the
+    // ring never closes up while hosts are merely idle.
+    const int count = network->host_count;
+    int index = 0;
+    list_foreach(network->host_list, [&](void* item) {
+        auto* h = static_cast<Host*>(item);
+        const NodeGeometry g = map_node_geometry(index++, count, h, p);
+        h->map_x = g.x;
+        h->map_y = g.y;
+        color(kMapForeground);
+        if (h->display == 1 || !p.dynamic) draw_node(h, g, p);
+    });
+
+    // Links after all hosts, so that they lie over the circles.
+    list_foreach(network->host_list, [&](void* item) {
+        hashtable_foreach(static_cast<const Host*>(item)->link_table, [&](void*, void* value) {
+            auto* l = static_cast<const Link*>(value);
+            if (l->display != 1 && p.dynamic) return;
+            color(map_link_colour(l->colour_index));
+            linewidth(map_link_width(l->byte_rate.mean, p.link_scale, p.max_link_width));
+            move2(static_cast<float>(l->source->map_x), static_cast<float>(l->source->map_y));
+            draw2(static_cast<float>(l->destination->map_x), static_cast<float>(l->destination->map_y));
+            linewidth(1);
+        });
+    });
+}
+
+void measure_labels(Network* network) {
+    const float f = model_settings().font_scale.load(std::memory_order_relaxed);
+    const float cell = kTextCell * f;
+    htextsize(cell, cell);
+    if (!network) return;
+    list_foreach(network->host_list, [&](void* item) {
+        auto* h = static_cast<Host*>(item);
+        if (h->name_text[0]) {
+            h->name_width = htextwidth(h->name_text);
+            h->name_height = cell;
+        }
+        h->address_width = htextwidth(h->address_text);
+        h->address_height = cell;
+    });
+}
+
+void display_set_repaint(RepaintFn fn, void* context) {
+    Repaint& r = repaint();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    r.fn = fn;
+    r.context = context;
+}
+
+void display_draw(Network* network) {
+    {
+        Repaint& r = repaint();
+        std::lock_guard<std::mutex> lock(r.mutex);
+        if (!r.fn) return;  // no network window yet (or any more): nothing to draw into
+    }
+    {
+        std::unique_lock<std::shared_mutex> model(model_lock());
+        GraphicsLock drawing;
+        render_map(network);
+    }
+    g_draws.fetch_add(1, std::memory_order_relaxed);
+    Repaint& r = repaint();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    if (r.fn) r.fn(r.context);
+}
+
+unsigned long display_draw_count() { return g_draws.load(std::memory_order_relaxed); }
