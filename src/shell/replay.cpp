@@ -11,6 +11,9 @@
 #include "model/net.h"
 #include "model/netif.h"
 #include "shell/replay_setup.h"
+#ifdef HOPSCOPE_REPLAY_MAP
+#include "shell/replay_map.h"
+#endif
 
 namespace {
 
@@ -24,7 +27,15 @@ void usage() {
         "  --live ADAPTER       capture from a live adapter instead of a file (needs capture rights)\n"
         "  --duration SECONDS   with --live: stop after this many seconds (default 10)\n"
         "  --ethers FILE        local names file (default: none)\n"
-        "  --manufacturers FILE manufacturers file (default: none)\n",
+        "  --manufacturers FILE manufacturers file (default: none)\n"
+        "  --map FILE.png       render the network map after the last frame into a PNG file\n"
+        "  --size WxH           with --map: image size in pixels (default 1024x768)\n"
+        "  --font FILE          with --map: stroke font (default ./font.bin, else the shipped one)\n"
+        "  --font-size F        with --map: font scale (default 0.5)\n"
+        "  --cumulative         with --map: every host and link, not only the active ones\n"
+        "  --packets            with --map: size hosts by frame rate instead of byte rate\n"
+        "  --addresses          with --map: label hosts by Ethernet address, not by name\n"
+        "  --show-manufacturers with --map: add each host's manufacturer to its label\n",
         stderr);
 }
 
@@ -66,6 +77,10 @@ int main(int argc, char** argv) {
     const char* live = nullptr;
     double duration = 10;
     const char* file = nullptr;
+    const char* map_file = nullptr;
+    std::string size_text, font_file;
+    double font_size = 0.5;
+    bool cumulative = false, packets = false, addresses = false, manufacturers = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&](const char* name) -> const char* {
@@ -83,6 +98,14 @@ int main(int argc, char** argv) {
         else if (a == "--duration") duration = std::atof(value("--duration"));
         else if (a == "--ethers") opt.ethers = value("--ethers");
         else if (a == "--manufacturers") opt.manufacturers = value("--manufacturers");
+        else if (a == "--map") map_file = value("--map");
+        else if (a == "--size") size_text = value("--size");
+        else if (a == "--font") font_file = value("--font");
+        else if (a == "--font-size") font_size = std::atof(value("--font-size"));
+        else if (a == "--cumulative") cumulative = true;
+        else if (a == "--packets") packets = true;
+        else if (a == "--addresses") addresses = true;
+        else if (a == "--show-manufacturers") manufacturers = true;
         else if (a == "--help" || a == "-h") { usage(); return 0; }
         else if (!a.empty() && a[0] == '-') {
             std::fprintf(stderr, "hopscope-replay: unknown option %s\n", a.c_str());
@@ -105,7 +128,39 @@ int main(int argc, char** argv) {
         if (icon != MessageIcon::Information) damaged = true;
     });
 
+#ifdef HOPSCOPE_REPLAY_MAP
+    ReplayMapOptions map;
+    if (map_file) {
+        map.png = map_file;
+        if (!size_text.empty() && !replay_map_parse_size(size_text.c_str(), &map.width, &map.height)) {
+            std::fprintf(stderr, "hopscope-replay: --size wants WIDTHxHEIGHT, as in 1280x1024\n");
+            return 2;
+        }
+        if (!(font_size > 0 && font_size <= 100)) {
+            std::fprintf(stderr, "hopscope-replay: --font-size wants a number above 0\n");
+            return 2;
+        }
+        map.font = font_file;
+        map.font_size = font_size;
+        map.cumulative = cumulative;
+        map.packets = packets;
+        map.addresses = addresses;
+        map.manufacturers = manufacturers;
+    }
+#else
+    if (map_file) {
+        std::fprintf(stderr, "hopscope-replay: built without the drawing library: no --map\n");
+        return 2;
+    }
+    (void)font_size;
+    (void)cumulative, (void)packets, (void)addresses, (void)manufacturers;
+#endif
+
     if (!replay_setup(opt)) return 1;
+#ifdef HOPSCOPE_REPLAY_MAP
+    // Before any frame: hosts measure their labels when they are created.
+    if (map_file && !replay_map_open(map)) return 1;
+#endif
     char err[hscap::kErrbufSize] = {};
     if (file && hscap::add_capture_file(file, hscap::Pace::Fastest, false, err) != 0) {
         std::fprintf(stderr, "hopscope-replay: cannot read capture file: %s\n", err);
@@ -152,6 +207,9 @@ int main(int argc, char** argv) {
                      static_cast<unsigned long long>(frames), secs, secs > 0 ? frames / secs : 0.0);
     }
     if (do_dump) dump(net);
+#ifdef HOPSCOPE_REPLAY_MAP
+    if (map_file && !replay_map_write(net, map.png)) damaged = true;
+#endif
     hscap::pcap_close(handle);
     return damaged ? 1 : 0;
 }

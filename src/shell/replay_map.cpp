@@ -1,0 +1,83 @@
+#include "shell/replay_map.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+
+#include "display/display.h"
+#include "display/netview.h"
+#include "graphics/graphics.h"
+#include "graphics/hershey.h"
+#include "model/net.h"
+
+namespace {
+
+std::unique_ptr<NetView> g_view;
+
+bool readable(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    std::fclose(f);
+    return true;
+}
+
+}  // namespace
+
+bool replay_map_parse_size(const char* text, int* width, int* height) {
+    if (!text) return false;
+    int w = 0, h = 0, used = 0;
+    if (std::sscanf(text, "%dx%d%n", &w, &h, &used) != 2 || text[used] != '\0') return false;
+    if (w < 1 || h < 1 || w > 16384 || h > 16384) return false;
+    *width = w;
+    *height = h;
+    return true;
+}
+
+bool replay_map_open(const ReplayMapOptions& o) {
+    std::string font = o.font;
+    if (font.empty()) font = readable("font.bin") ? "font.bin" : std::string(HOPSCOPE_DATA_DIR) + "/font.bin";
+    if (!readable(font)) {
+        std::fprintf(stderr, "hopscope-replay: cannot read the stroke font %s\n", font.c_str());
+        return false;
+    }
+    const std::string::size_type slash = font.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string() : font.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? font : font.substr(slash + 1);
+
+    MapSettings& s = map_settings();
+    s.dynamic.store(o.cumulative ? 0 : 1);
+    s.bytes.store(o.packets ? 0 : 1);
+    s.show_name.store(o.addresses ? 0 : 1);
+    s.show_manufacturers.store(o.manufacturers ? 1 : 0);
+    model_settings().font_scale.store(static_cast<float>(o.font_size));
+
+    // The program's start-up order: device, world square, font, text size.
+    setdevice("mswin");
+    opendevice();
+    ortho2(-1.3, 1.3, -1.3, 1.3);
+    hfontdir(dir.c_str());
+    hloadfont(name.c_str());
+    const float cell = 0.06f * static_cast<float>(o.font_size);
+    htextsize(cell, cell);
+    model_set_text_width(htextwidth);
+    display_default_colours();
+    g_view = std::make_unique<NetView>(o.width, o.height);
+    g_view->resize(o.width, o.height);
+    return true;
+}
+
+bool replay_map_write(Network* network, const std::string& path) {
+    if (!g_view) return false;
+    {
+        std::unique_lock<std::shared_mutex> model(model_lock());
+        GraphicsLock drawing;
+        render_map(network);
+    }
+    bool saved = false;
+    const int w = g_view->width(), h = g_view->height();
+    g_view->paint([&](const QImage& image) { saved = image.copy(0, 0, w, h).save(QString::fromStdString(path), "PNG"); });
+    if (!saved) std::fprintf(stderr, "hopscope-replay: cannot write %s\n", path.c_str());
+    return saved;
+}

@@ -1,0 +1,32 @@
+// The replay tool's map: the network map after the last frame, rendered by the same
+// drawing library and renderer as the network window, written to a PNG file.
+#pragma once
+
+#include <string>
+
+struct Network;
+
+struct ReplayMapOptions {
+    std::string png;      // output file
+    int width = 1024;     // image size in pixels
+    int height = 768;
+    std::string font;     // font.bin; empty: ./font.bin, else the shipped data directory's
+    double font_size = 0.5;
+    bool cumulative = false;     // draw every host and link, not only the active ones
+    bool packets = false;        // size nodes by frame rate instead of byte rate
+    bool addresses = false;      // label hosts by address even when they have a name
+    bool manufacturers = false;  // add the manufacturer under each label
+};
+
+// Parses "WxH" (both 1..16384). False for anything else.
+bool replay_map_parse_size(const char* text, int* width, int* height);
+
+// Opens the drawing library on an off-screen image, loads the stroke font and sets the
+// map settings, before any frame is read (so that hosts get their label widths when
+// they are created). False, after a message on standard error, when the font cannot
+// be read.
+bool replay_map_open(const ReplayMapOptions& options);
+
+// Renders the network's map and writes the PNG. False, after a message, when the file
+// cannot be written.
+bool replay_map_write(Network* network, const std::string& path);
