@@ -35,7 +35,9 @@ void usage() {
         "  --cumulative         with --map: every host and link, not only the active ones\n"
         "  --packets            with --map: size hosts by frame rate instead of byte rate\n"
         "  --addresses          with --map: label hosts by Ethernet address, not by name\n"
-        "  --show-manufacturers with --map: add each host's manufacturer to its label\n",
+        "  --show-manufacturers with --map: add each host's manufacturer to its label\n"
+        "  --focus NAME:C,...   with --map and --protocols: colour links by these protocols\n"
+        "                       (palette indices 0..31); other links get the colour of \"Other\"\n",
         stderr);
 }
 
@@ -78,7 +80,7 @@ int main(int argc, char** argv) {
     double duration = 10;
     const char* file = nullptr;
     const char* map_file = nullptr;
-    std::string size_text, font_file;
+    std::string size_text, font_file, focus;
     double font_size = 0.5;
     bool cumulative = false, packets = false, addresses = false, manufacturers = false;
     for (int i = 1; i < argc; ++i) {
@@ -106,6 +108,7 @@ int main(int argc, char** argv) {
         else if (a == "--packets") packets = true;
         else if (a == "--addresses") addresses = true;
         else if (a == "--show-manufacturers") manufacturers = true;
+        else if (a == "--focus") focus = value("--focus");
         else if (a == "--help" || a == "-h") { usage(); return 0; }
         else if (!a.empty() && a[0] == '-') {
             std::fprintf(stderr, "hopscope-replay: unknown option %s\n", a.c_str());
@@ -146,6 +149,11 @@ int main(int argc, char** argv) {
         map.packets = packets;
         map.addresses = addresses;
         map.manufacturers = manufacturers;
+        map.focus = focus;
+        if (!focus.empty() && opt.protocols.empty()) {
+            std::fprintf(stderr, "hopscope-replay: --focus needs --protocols\n");
+            return 2;
+        }
     }
 #else
     if (map_file) {

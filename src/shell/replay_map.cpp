@@ -5,16 +5,49 @@
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
+#include <vector>
 
 #include "display/display.h"
 #include "display/netview.h"
 #include "graphics/graphics.h"
 #include "graphics/hershey.h"
 #include "model/net.h"
+#include "protocol/symbol.h"
 
 namespace {
 
 std::unique_ptr<NetView> g_view;
+std::vector<FocusEntry> g_focus;
+
+FocusView replay_focus() { return FocusView{g_focus.data(), int(g_focus.size())}; }
+
+// "NAME:COLOUR,..." into the focus entries.
+bool parse_focus(const std::string& spec) {
+    size_t at = 0;
+    while (at < spec.size()) {
+        size_t end = spec.find(',', at);
+        if (end == std::string::npos) end = spec.size();
+        const std::string item = spec.substr(at, end - at);
+        at = end + 1;
+        const size_t colon = item.rfind(':');
+        char* rest = nullptr;
+        const long colour = colon == std::string::npos ? -1 : std::strtol(item.c_str() + colon + 1, &rest, 10);
+        if (colon == std::string::npos || colon == 0 || !rest || *rest || rest == item.c_str() + colon + 1 ||
+            colour < 0 || colour > 31) {
+            std::fprintf(stderr, "hopscope-replay: --focus wants NAME:COLOUR items (colour 0..31), not '%s'\n",
+                         item.c_str());
+            return false;
+        }
+        const std::string name = item.substr(0, colon);
+        const Symbol* symbol = symbol_lookup(name.c_str());
+        if (!symbol) {
+            std::fprintf(stderr, "hopscope-replay: --focus: no protocol named %s in the protocol file\n", name.c_str());
+            return false;
+        }
+        g_focus.push_back(FocusEntry{symbol->node, int(colour)});
+    }
+    return true;
+}
 
 bool readable(const std::string& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -41,6 +74,10 @@ bool replay_map_open(const ReplayMapOptions& o) {
     if (!readable(font)) {
         std::fprintf(stderr, "hopscope-replay: cannot read the stroke font %s\n", font.c_str());
         return false;
+    }
+    if (!o.focus.empty()) {
+        if (!parse_focus(o.focus)) return false;
+        model_set_focus_source(replay_focus);
     }
     const std::string::size_type slash = font.rfind('/');
     const std::string dir = slash == std::string::npos ? std::string() : font.substr(0, slash + 1);

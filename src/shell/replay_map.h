@@ -16,6 +16,10 @@ struct ReplayMapOptions {
     bool packets = false;        // size nodes by frame rate instead of byte rate
     bool addresses = false;      // label hosts by address even when they have a name
     bool manufacturers = false;  // add the manufacturer under each label
+    // Custom focus for the link colours: "NAME:COLOUR,NAME:COLOUR..." with protocol
+    // names of the loaded protocol tree and palette indices 0..31. Empty: no focus,
+    // every link gets the "Other" colour.
+    std::string focus;
 };
 
 // Parses "WxH" (both 1..16384). False for anything else.
@@ -24,7 +28,7 @@ bool replay_map_parse_size(const char* text, int* width, int* height);
 // Opens the drawing library on an off-screen image, loads the stroke font and sets the
 // map settings, before any frame is read (so that hosts get their label widths when
 // they are created). False, after a message on standard error, when the font cannot
-// be read.
+// be read or the focus names a protocol the tree does not have.
 bool replay_map_open(const ReplayMapOptions& options);
 
 // Renders the network's map and writes the PNG. False, after a message, when the file

@@ -89,17 +89,18 @@ TEST_F(MapTest, PictureOfAScene) {
     expect_matches_reference(render(640, 480), "scene_640x480.png");
 }
 
-// A capture written here, replayed by the tool with --map.
-TEST(Picture, ReplayToolMapOfASmallCapture) {
-    const std::string tool = std::string(HOPSCOPE_BIN_DIR) + "/src/shell/hopscope-replay";
-    if (!std::filesystem::exists(tool)) GTEST_SKIP() << "no replay tool";
+namespace {
+
+const std::string kTool = std::string(HOPSCOPE_BIN_DIR) + "/src/shell/hopscope-replay";
+
+// Ten seconds: five clients talk to a server, which answers with big frames; one
+// client broadcasts ARP; the last client falls silent after two seconds.
+std::string small_capture() {
     using testsupport::ether_frame;
     std::vector<testsupport::Frame> frames;
     const char* server = "02:00:00:00:00:01";
     const char* clients[] = {"02:00:00:00:00:02", "02:00:00:00:00:03", "02:00:00:00:00:04",
                              "02:00:00:00:00:05", "02:00:00:00:00:06"};
-    // Ten seconds: every client talks to the server, the server answers with big
-    // frames, one client broadcasts; the last client falls silent after two seconds.
     for (int t = 0; t < 100; ++t) {
         const int64_t sec = 1000 + t / 10, usec = (t % 10) * 100000;
         for (int c = 0; c < 5; ++c) {
@@ -110,9 +111,26 @@ TEST(Picture, ReplayToolMapOfASmallCapture) {
         if (t % 5 == 0) frames.push_back({sec, usec + 2000, ether_frame("ff:ff:ff:ff:ff:ff", clients[2], 0x0806, 46)});
     }
     const std::string pcap = testsupport::temp_path("map.pcap");
-    const std::string png = testsupport::temp_path("map.png");
     testsupport::write_pcap(pcap, frames);
-    const std::string command = tool + " --map " + png + " --size 480x400 --font-size 0.8 --font " HOPSCOPE_DATA_DIR "/font.bin " + pcap;
+    return pcap;
+}
+
+int pixels_of(const QImage& image, uint32_t colour) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if ((image.pixel(x, y) & 0xffffffu) == colour) ++n;
+    return n;
+}
+
+}  // namespace
+
+// A capture written here, replayed by the tool with --map.
+TEST(Picture, ReplayToolMapOfASmallCapture) {
+    if (!std::filesystem::exists(kTool)) GTEST_SKIP() << "no replay tool";
+    const std::string png = testsupport::temp_path("map.png");
+    const std::string command = kTool + " --map " + png + " --size 480x400 --font-size 0.8 --font " HOPSCOPE_DATA_DIR
+                                "/font.bin " + small_capture();
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     const QImage made(QString::fromStdString(png));
     ASSERT_FALSE(made.isNull());
@@ -120,8 +138,29 @@ TEST(Picture, ReplayToolMapOfASmallCapture) {
     expect_matches_reference(made, "replay_480x400.png");
 }
 
+TEST(Picture, ReplayToolColoursLinksByTheFocus) {
+    if (!std::filesystem::exists(kTool)) GTEST_SKIP() << "no replay tool";
+    const std::string pcap = small_capture();
+    const std::string png = testsupport::temp_path("focus.png");
+    const std::string command = kTool + " --protocols " HOPSCOPE_DATA_DIR "/protocol.pdl --focus IP:3 --map " + png +
+                                " --size 480x400 " + pcap;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const QImage made = QImage(QString::fromStdString(png)).convertToFormat(QImage::Format_RGB32);
+    // IPv4 links in palette colour 3; the ARP broadcast matches no entry: "Other".
+    EXPECT_GT(pixels_of(made, display_default_colour(3)), 300);
+    EXPECT_GT(pixels_of(made, display_default_colour(32)), 50);
+
+    for (const char* focus : {"NOSUCH:1", "IP", "IP:32", "IP:x", ":3"}) {
+        const std::string bad = kTool + " --protocols " HOPSCOPE_DATA_DIR "/protocol.pdl --focus " + focus +
+                                " --map /dev/null " + pcap + " 2>/dev/null";
+        EXPECT_NE(std::system(bad.c_str()), 0) << focus;
+    }
+    const std::string without_tree = kTool + " --focus IP:3 --map /dev/null " + pcap + " 2>/dev/null";
+    EXPECT_NE(std::system(without_tree.c_str()), 0);
+}
+
 TEST(Picture, ReplayToolRejectsABadSize) {
-    const std::string tool = std::string(HOPSCOPE_BIN_DIR) + "/src/shell/hopscope-replay";
+    const std::string& tool = kTool;
     if (!std::filesystem::exists(tool)) GTEST_SKIP() << "no replay tool";
     const std::string pcap = testsupport::temp_path("one.pcap");
     testsupport::write_pcap(pcap, {{1, 0, testsupport::ether_frame("02:00:00:00:00:01", "02:00:00:00:00:02", 0x0800)}});
