@@ -1,7 +1,8 @@
 // One render_map of a busy segment at 1280 x 1024: N active hosts and 2N active links
 // with labels, focus colours and widths from 1 to the maximum, everything drawn
 // (as in dynamic mode when every host and link is active). Timed with the drawing lock,
-// whose release finishes the image, as on the capture-and-draw thread.
+// whose release finishes the image, as on the capture-and-draw thread. Compare with the
+// capture pass itself: hopscope-replay --timing (255 frames a pass).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -71,18 +72,6 @@ void BM_RenderMap(benchmark::State& state) {
     state.counters["links"] = double(2 * state.range(0));
 }
 BENCHMARK(BM_RenderMap)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
-
-// The rest of the capture pass that grows with the map: the refresh of every host and
-// link, for comparison.
-void BM_Refresh(benchmark::State& state) {
-    open_library();
-    Network* net = make_network(int(state.range(0)));
-    for (auto _ : state) {
-        std::unique_lock<std::shared_mutex> model(model_lock());
-        net_refresh(net);
-    }
-}
-BENCHMARK(BM_Refresh)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
