@@ -1,6 +1,7 @@
 #include "display/display.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <mutex>
 #include <shared_mutex>
@@ -21,6 +22,10 @@ constexpr float kManufacturerCell = 0.025f;  // manufacturer character cell per 
 std::atomic<bool> g_suspended{false};
 std::atomic<MarkNodeFn> g_mark_node{nullptr};
 std::atomic<unsigned long> g_draws{0};
+std::atomic<bool> g_pacing{true};
+// Capture thread only: when the last render ended and how long it took.
+std::chrono::steady_clock::time_point g_last_render_end;
+double g_last_render_ms = 0;
 
 struct Repaint {
     std::mutex mutex;
@@ -229,17 +234,31 @@ void display_set_repaint(RepaintFn fn, void* context) {
     r.context = context;
 }
 
+bool display_draw_due(double ms_since_last_render_end, double last_render_ms) {
+    return ms_since_last_render_end >= std::max(kMinDrawIntervalMs, 2 * last_render_ms);
+}
+
+void display_set_draw_pacing(bool on) { g_pacing.store(on); }
+
 void display_draw(Network* network) {
     {
         Repaint& r = repaint();
         std::lock_guard<std::mutex> lock(r.mutex);
         if (!r.fn) return;  // no network window yet (or any more): nothing to draw into
     }
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    if (g_pacing.load() && g_draws.load(std::memory_order_relaxed) > 0 &&
+        !display_draw_due(std::chrono::duration<double, std::milli>(start - g_last_render_end).count(),
+                          g_last_render_ms))
+        return;
     {
         std::unique_lock<std::shared_mutex> model(model_lock());
         GraphicsLock drawing;
         render_map(network);
     }
+    g_last_render_end = Clock::now();
+    g_last_render_ms = std::chrono::duration<double, std::milli>(g_last_render_end - start).count();
     g_draws.fetch_add(1, std::memory_order_relaxed);
     Repaint& r = repaint();
     std::lock_guard<std::mutex> lock(r.mutex);

@@ -21,6 +21,7 @@
 class MapTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        display_set_draw_pacing(false);  // every display_draw renders
         netaddr_startup();
         net_list_create();
         pd_set_root(nullptr);

@@ -187,6 +187,13 @@ TEST_F(MapTest, DrawHookRendersOnlyWithAWindowAndAsksItToRepaint) {
     EXPECT_EQ(g_repaints, 1);
 }
 
+TEST(MapPacing, RendersAtMostEvery40MsAndLeavesCaptureTwoThirdsOfTheThread) {
+    EXPECT_FALSE(display_draw_due(10, 1));   // small map: at most 25 renders a second
+    EXPECT_TRUE(display_draw_due(40, 1));
+    EXPECT_FALSE(display_draw_due(80, 55));  // 55 ms render: wait 110 ms
+    EXPECT_TRUE(display_draw_due(110, 55));
+}
+
 TEST_F(MapTest, DefaultColoursFillThePaletteEntries) {
     for (int k = 0; k < kPaletteSize; ++k) {
         EXPECT_EQ(mswin_colour(k + kPaletteBase), display_default_colour(k)) << k;
