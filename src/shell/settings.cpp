@@ -1,0 +1,343 @@
+#include "shell/settings.h"
+
+#include <fcntl.h>
+#include <locale.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "shell/regfile.h"
+
+namespace {
+
+// A key file larger than this is not a settings key.
+constexpr off_t kMaxKeyFile = 4 * 1024 * 1024;
+
+enum class Form {
+    Text,     // registry string into a 260-byte buffer
+    Number,   // registry string holding a decimal number, held as a double
+    Timeout,  // registry string holding a decimal number, held as an int (truncated)
+    Integer,  // 32-bit value, any stored value of at most 4 bytes
+};
+
+struct Entry {
+    const char* name;
+    Form form;
+    const char* text_default;  // Text
+    double number_default;     // Number, Timeout
+    int int_default;           // Integer
+    char* text = nullptr;
+    std::atomic<double>* number = nullptr;
+    std::atomic<int>* integer = nullptr;
+};
+
+Entry text(const char* name, const char* def, char* buf) { return Entry{name, Form::Text, def, 0, 0, buf, nullptr, nullptr}; }
+Entry number(const char* name, double def, std::atomic<double>* v) {
+    return Entry{name, Form::Number, nullptr, def, 0, nullptr, v, nullptr};
+}
+Entry timeout(const char* name, double def, std::atomic<int>* v) {
+    return Entry{name, Form::Timeout, nullptr, def, 0, nullptr, nullptr, v};
+}
+Entry integer(const char* name, int def, std::atomic<int>* v) {
+    return Entry{name, Form::Integer, nullptr, 0, def, nullptr, nullptr, v};
+}
+
+// Every value the load reads, in the order it reads them, with its form and default.
+std::vector<Entry> load_table(Settings& s) {
+    std::vector<Entry> t = {
+        text("ethers", ".\\ethers", s.ethers),
+        text("manufacturers", ".\\manf", s.manufacturers),
+        text("cfdump", ".\\cfdump.bin", s.cfdump),
+        text("alarms", ".\\alarm.adl", s.alarms),
+        text("protocols", ".\\protocol.pdl", s.protocols),
+        text("dbpath", ".\\", s.dbpath),
+        text("focus", "Ethernet", s.focus),
+        number("font size", 0.5, &s.font_size),
+        number("link scale", 0.6, &s.link_scale),
+        number("node scale", 0.2, &s.node_scale),
+        number("max node radius", 0.5, &s.max_node_radius),
+        timeout("node timeout", 10, &s.node_timeout),
+        timeout("link timeout", 5, &s.link_timeout),
+        number("net size", 55, &s.net_size),
+        integer("max link width", 100, &s.max_link_width),
+        integer("dynamic", 1, &s.dynamic),
+        integer("bytes", 1, &s.bytes),
+        integer("show name", 1, &s.show_name),
+        integer("show manufacturers", 0, &s.show_manufacturers),
+        integer("output 0", 150, &s.output[0]),
+        integer("output 1", 150, &s.output[1]),
+        integer("snaplen", 54, &s.snaplen),
+    };
+    static const char* const wnode_names[] = {"wnode 0", "wnode 1", "wnode 2", "wnode 3", "wnode 4"};
+    for (int i = 0; i < 5; ++i) t.push_back(integer(wnode_names[i], 150, &s.wnode[i]));
+    t.push_back(integer("wnode x", 400, &s.wnode_x));
+    t.push_back(integer("wnode y", 200, &s.wnode_y));
+    static const char* const wnet_names[] = {"wnet 0", "wnet 1", "wnet 2", "wnet 3", "wnet 4", "wnet 5"};
+    for (int i = 0; i < 6; ++i) t.push_back(integer(wnet_names[i], 150, &s.wnet[i]));
+    t.push_back(integer("wnet x", 400, &s.wnet_x));
+    t.push_back(integer("wnet y", 200, &s.wnet_y));
+    t.push_back(integer("host 0", 200, &s.host[0]));
+    t.push_back(integer("host 1", 200, &s.host[1]));
+    t.push_back(integer("host x", 200, &s.host_x));
+    t.push_back(integer("host y", 200, &s.host_y));
+    t.push_back(integer("link 0", 150, &s.link[0]));
+    t.push_back(integer("link 1", 150, &s.link[1]));
+    t.push_back(integer("link 2", 150, &s.link[2]));
+    t.push_back(integer("link x", 400, &s.link_x));
+    t.push_back(integer("link y", 200, &s.link_y));
+    t.push_back(integer("alarm 0", 150, &s.alarm[0]));
+    t.push_back(integer("alarm 1", 150, &s.alarm[1]));
+    t.push_back(integer("alarm x", 400, &s.alarm_x));
+    t.push_back(integer("alarm y", 200, &s.alarm_y));
+    t.push_back(integer("interface", 0, &s.interface));
+    return t;
+}
+
+// The save writes the load's values in the load's order, less "dbpath" and "net size",
+// with "show broadcast" (always 0) between "bytes" and "show name".
+constexpr const char kShowBroadcast[] = "show broadcast";
+
+// Numbers are read and written in the C locale whatever the user's locale is, so that a
+// key written under one locale reads back the same under another.
+locale_t c_locale() {
+    static locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return loc;
+}
+
+// The standard text-to-double conversion: leading blanks skipped, the longest number
+// prefix taken, 0 when there is none.
+double text_to_double(const char* text) { return strtod_l(text, nullptr, c_locale()); }
+
+// The text "%f" gives: fixed notation with six decimals.
+std::string format_number(double v) {
+    char buf[400];
+    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
+    if (r.ec != std::errc()) return "0.000000";
+    return std::string(buf, r.ptr);
+}
+
+// Whole seconds of a timeout: truncated toward zero, held within the int range.
+int truncate_to_int(double v) {
+    if (std::isnan(v)) return 0;
+    if (v >= static_cast<double>(INT_MAX)) return INT_MAX;
+    if (v <= static_cast<double>(INT_MIN)) return INT_MIN;
+    return static_cast<int>(v);
+}
+
+// Reads a text-form value into a 260-byte buffer. Fails when the value is missing or
+// does not fit with its terminating NUL. The stored type is not examined.
+bool query_text(const RegKey& key, const char* name, char* buf) {
+    const RegValue* v = key.find(name);
+    if (!v || v->data.size() >= static_cast<size_t>(kSettingText)) return false;
+    std::memset(buf, 0, kSettingText);
+    std::memcpy(buf, v->data.data(), v->data.size());
+    return true;
+}
+
+// Reads an integer: any stored value of at most 4 bytes, least significant byte first;
+// bytes the value does not have stay 0.
+bool query_int(const RegKey& key, const char* name, int* out) {
+    const RegValue* v = key.find(name);
+    if (!v || v->data.size() > 4) return false;
+    uint32_t u = 0;
+    for (size_t i = 0; i < v->data.size(); ++i) u |= static_cast<uint32_t>(static_cast<unsigned char>(v->data[i])) << (8 * i);
+    *out = static_cast<int>(u);
+    return true;
+}
+
+bool read_key_file(const char* path, int open_flags, std::string* text) {
+    if (!path || !*path) return false;
+    int fd = ::open(path, open_flags | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxKeyFile;
+    text->clear();
+    if (ok) {
+        char buf[65536];
+        for (;;) {
+            ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n < 0) {
+                ok = false;
+                break;
+            }
+            if (n == 0) break;
+            text->append(buf, static_cast<size_t>(n));
+            if (text->size() > static_cast<size_t>(kMaxKeyFile)) {
+                ok = false;
+                break;
+            }
+        }
+    }
+    ::close(fd);
+    return ok;
+}
+
+bool write_all(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Replaces the contents of an existing key file. The new text goes to a temporary file
+// beside it, which then takes the key file's place, so that a crash or a full disk never
+// leaves half a key; when that cannot be done with the file's owner and mode kept, the
+// file is rewritten in place. Never creates the key file.
+bool write_key_file(const char* path, const std::string& text) {
+    int fd = ::open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    char* real = ::realpath(path, nullptr);
+    if (real) {
+        std::string tmp = std::string(real) + ".XXXXXX";
+        int tfd = ::mkstemp(tmp.data());
+        if (tfd >= 0) {
+            bool ok = ::fchmod(tfd, st.st_mode & 07777) == 0 &&
+                      (st.st_uid == ::geteuid() && st.st_gid == ::getegid() ? true
+                                                                         : ::fchown(tfd, st.st_uid, st.st_gid) == 0) &&
+                      write_all(tfd, text) && ::fsync(tfd) == 0;
+            ok = (::close(tfd) == 0) && ok;
+            if (ok && ::rename(tmp.c_str(), real) == 0) {
+                std::free(real);
+                ::close(fd);
+                return true;
+            }
+            ::unlink(tmp.c_str());
+        }
+        std::free(real);
+    }
+    // In place.
+    bool ok = ::ftruncate(fd, 0) == 0 && write_all(fd, text);
+    ok = (::close(fd) == 0) && ok;
+    return ok;
+}
+
+}  // namespace
+
+Settings& settings() {
+    static Settings s;
+    return s;
+}
+
+std::string default_key_path() {
+    if (const char* env = std::getenv(kSettingsEnv); env && *env) return env;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') return std::string(xdg) + "/hopscope/hopscope.reg";
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) {
+        if (const passwd* pw = ::getpwuid(::getuid())) home = pw->pw_dir;
+    }
+    if (!home || !*home) return {};
+    return std::string(home) + "/.config/hopscope/hopscope.reg";
+}
+
+void default_clear() {
+    Settings& s = settings();
+    for (Entry& e : load_table(s)) {
+        switch (e.form) {
+            case Form::Text: std::memset(e.text, 0, kSettingText); break;
+            case Form::Number: e.number->store(0); break;
+            case Form::Timeout:
+            case Form::Integer: e.integer->store(0); break;
+        }
+    }
+    model_settings().font_scale.store(0);
+}
+
+void default_set_font_size(double size) {
+    settings().font_size.store(size);
+    model_settings().font_scale.store(static_cast<float>(size));
+}
+
+int default_load(const char* key_path) {
+    default_clear();
+    std::string file;
+    RegKey key;
+    if (!read_key_file(key_path, O_RDWR, &file) || regfile_parse(file, kSettingsKeyName, &key) != 1) {
+        std::fprintf(stderr, "default_load: Warning - settings key %s not found\n", key_path ? key_path : "");
+        return 0;
+    }
+    Settings& s = settings();
+    bool created = false;
+    char buf[kSettingText];
+    for (Entry& e : load_table(s)) {
+        switch (e.form) {
+            case Form::Text:
+                if (!query_text(key, e.name, e.text)) {
+                    key.set(e.name, kRegText, e.text_default);
+                    std::memset(e.text, 0, kSettingText);
+                    std::strncpy(e.text, e.text_default, kSettingText - 1);
+                    created = true;
+                }
+                break;
+            case Form::Number:
+            case Form::Timeout: {
+                double v = e.number_default;
+                if (query_text(key, e.name, buf)) {
+                    v = text_to_double(buf);
+                    // Infinity or not-a-number is no usable scale or timeout.
+                    if (!std::isfinite(v)) v = e.number_default;
+                } else {
+                    key.set(e.name, kRegText, format_number(e.number_default));
+                    created = true;
+                }
+                if (e.form == Form::Number) e.number->store(v);
+                else e.integer->store(truncate_to_int(v));
+                break;
+            }
+            case Form::Integer: {
+                int v = 0;
+                if (!query_int(key, e.name, &v)) {
+                    v = e.int_default;
+                    key.set(e.name, kRegDword, regfile_dword(v));
+                    created = true;
+                }
+                e.integer->store(v);
+                break;
+            }
+        }
+    }
+    model_settings().font_scale.store(static_cast<float>(s.font_size.load()));
+    // A failed write of the created defaults is ignored, as every write of the key.
+    if (created && !write_key_file(key_path, regfile_format(key, kSettingsKeyName)))
+        std::fprintf(stderr, "default_load: Warning - cannot write %s\n", key_path);
+    return 1;
+}
+
+int default_save(const char* key_path) {
+    std::string file;
+    RegKey key;
+    // The key is opened as at the load; a file that has stopped being a key file in the
+    // meantime is left alone.
+    if (!read_key_file(key_path, O_RDWR, &file) || regfile_parse(file, kSettingsKeyName, &key) != 1) return 0;
+    Settings& s = settings();
+    for (Entry& e : load_table(s)) {
+        if (std::strcmp(e.name, "dbpath") == 0 || std::strcmp(e.name, "net size") == 0) continue;
+        switch (e.form) {
+            case Form::Text: key.set(e.name, kRegText, std::string(e.text, strnlen(e.text, kSettingText))); break;
+            case Form::Number: key.set(e.name, kRegText, format_number(e.number->load())); break;
+            case Form::Timeout: key.set(e.name, kRegText, format_number(e.integer->load())); break;
+            case Form::Integer: key.set(e.name, kRegDword, regfile_dword(e.integer->load())); break;
+        }
+        if (std::strcmp(e.name, "bytes") == 0) key.set(kShowBroadcast, kRegDword, regfile_dword(0));
+    }
+    if (!write_key_file(key_path, regfile_format(key, kSettingsKeyName))) {
+        std::fprintf(stderr, "default_save: Warning - cannot write %s\n", key_path);
+        return 0;
+    }
+    return 1;
+}

@@ -1,0 +1,88 @@
+// Settings: the program's configuration, kept in one registry-style key that lives in a
+// file (see regfile.h). Read once as the first step of start-up into the process-wide
+// record below, changed in memory by the menus, panels and list windows, written back
+// once during shutdown.
+//
+// Where the key file is: the path in the environment variable HOPSCOPE_SETTINGS, else
+// $XDG_CONFIG_HOME/hopscope/hopscope.reg, else $HOME/.config/hopscope/hopscope.reg.
+// The program never creates the key file: an installer (tools/run.sh) does.
+//
+// Threads: load and save run on the window thread. Numbers and integers are atomics, so
+// the capture-and-draw thread may read them while the window thread changes them. Text
+// values are read and written on the window thread only.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "model/net.h"
+
+inline constexpr int kSettingText = 260;  // bytes of a text setting's buffer, with its NUL
+inline constexpr const char kSettingsKeyName[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Velmar Software\\Hopscope\\1.3";
+inline constexpr const char kSettingsEnv[] = "HOPSCOPE_SETTINGS";
+
+struct Settings {
+    // Text: paths of the data files and the name of the current custom focus.
+    char ethers[kSettingText] = {};
+    char manufacturers[kSettingText] = {};
+    char cfdump[kSettingText] = {};
+    char alarms[kSettingText] = {};
+    char protocols[kSettingText] = {};
+    char dbpath[kSettingText] = {};  // read and created, never used nor saved
+    char focus[kSettingText] = {};
+
+    // Numbers stored as text. Change "font size" through default_set_font_size so that
+    // the model's text scale follows.
+    std::atomic<double> font_size{0};
+    std::atomic<double> link_scale{0};
+    std::atomic<double> node_scale{0};
+    std::atomic<double> max_node_radius{0};
+    std::atomic<double> net_size{0};  // read and created, never used nor saved
+    // Stored as text, held as whole seconds. These are the model's own activity
+    // timeouts (model_settings()), so a change here is what the capture thread sees.
+    std::atomic<int>& node_timeout = model_settings().node_timeout;
+    std::atomic<int>& link_timeout = model_settings().link_timeout;
+
+    // 32-bit integers.
+    std::atomic<int> max_link_width{0};
+    std::atomic<int> dynamic{0};
+    std::atomic<int> bytes{0};
+    std::atomic<int> show_name{0};
+    std::atomic<int> show_manufacturers{0};
+    std::atomic<int> output[2] = {};
+    std::atomic<int> snaplen{0};
+    std::atomic<int> wnode[5] = {};
+    std::atomic<int> wnode_x{0}, wnode_y{0};
+    std::atomic<int> wnet[6] = {};
+    std::atomic<int> wnet_x{0}, wnet_y{0};
+    std::atomic<int> host[2] = {};
+    std::atomic<int> host_x{0}, host_y{0};
+    std::atomic<int> link[3] = {};
+    std::atomic<int> link_x{0}, link_y{0};
+    std::atomic<int> alarm[2] = {};
+    std::atomic<int> alarm_x{0}, alarm_y{0};
+    std::atomic<int> interface{0};  // index of the current adapter in the adapter list
+};
+
+// The one settings record of the process.
+Settings& settings();
+
+// The key file's path, as described above. Empty when no directory can be found.
+[[nodiscard]] std::string default_key_path();
+
+// Clears every setting to 0 or the empty text: the state before the load.
+void default_clear();
+
+// Reads the settings from the key file. Every setting is first cleared; then, when the
+// file exists, is a regular file open for reading and writing and is a key file, each
+// value is read in its form and a missing or unreadable value is created in the key
+// with its default. Returns 1 when the key was read, 0 when it could not be opened (the
+// settings then stay 0 and empty, and nothing is created).
+int default_load(const char* key_path);
+
+// Writes the settings back into an existing key file. Returns 1 when written, 0 when the
+// key could not be opened or written (nothing is reported; the run's changes are lost).
+int default_save(const char* key_path);
+
+// Sets "font size" and the model's text scale together.
+void default_set_font_size(double size);
