@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "model/message.h"
+#include "model/net.h"
+#include "shell/settings.h"
+#include "shell/shell.h"
+#include "shell/startup_steps.h"
+#include "shell/test_files.h"
+#include "support/pcap_writer.h"
+
+using namespace shelltest;
+
+namespace {
+
+struct Shown {
+    std::string title, text;
+    MessageIcon icon;
+};
+
+// Captures the messages shown while it lives.
+class MessageCapture {
+public:
+    MessageCapture() {
+        previous_ = message_set_sink([this](const std::string& t, const std::string& m, MessageIcon i) {
+            shown.push_back({t, m, i});
+        });
+    }
+    ~MessageCapture() { message_set_sink(previous_); }
+    std::vector<Shown> shown;
+
+private:
+    MessageSink previous_;
+};
+
+hscap::Adapter adapter(const char* name, const char* description, int type) {
+    hscap::Adapter a{};
+    std::snprintf(a.name, sizeof a.name, "%s", name);
+    std::snprintf(a.description, sizeof a.description, "%s", description);
+    a.network_type = type;
+    return a;
+}
+
+std::string small_capture(const std::string& name, const std::string& src) {
+    std::string path = testsupport::temp_path(name);
+    std::vector<testsupport::Frame> frames;
+    for (int i = 0; i < 4; ++i)
+        frames.push_back({1000 + i, 0, testsupport::ether_frame("ff:ff:ff:ff:ff:ff", src, 0x0800), 0});
+    testsupport::write_pcap(path, frames);
+    return path;
+}
+
+}  // namespace
+
+TEST(AdapterValidation, FallsBackOrWarnsInTheSpecifiedOrder) {
+    hscap::Adapter ether0 = adapter("eth0", "first", 0), ether1 = adapter("eth1", "second", 0);
+    hscap::Adapter other = adapter("wlan0", "other link", 1), down = adapter("eth9", "down", -1);
+    hscap::Adapter other0 = adapter("ppp0", "other link first", 2);
+    const char* invalid = "The default adapter is currently invalid";
+    const char* unsupported = "The default adapter is using an unsupported network type";
+    struct Case {
+        const char* what;
+        std::vector<hscap::Adapter*> list;
+        unsigned index;
+        unsigned opened;
+        const char* message;  // null: none
+    };
+    const std::vector<Case> cases = {
+        {"index 7 of two adapters", {&ether0, &ether1}, 7, 0, invalid},
+        {"index just past the list", {&ether0, &ether1}, 2, 0, invalid},
+        {"negative index read as unsigned", {&ether0, &ether1}, static_cast<unsigned>(-1), 0, invalid},
+        {"adapter that is down", {&ether0, &down}, 1, 0, invalid},
+        {"other link type: opened all the same", {&ether0, &other}, 1, 1, unsupported},
+        {"a good adapter", {&ether0, &ether1}, 1, 1, nullptr},
+        {"after the fallback adapter 0 is not examined", {&other0, &down}, 1, 0, invalid},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MessageCapture messages;
+        std::vector<hscap::Adapter*> list = c.list;
+        const int count = static_cast<int>(list.size());
+        list.push_back(nullptr);
+        EXPECT_EQ(shell_validate_adapter(c.index, count, list.data()), c.opened);
+        if (!c.message) {
+            EXPECT_TRUE(messages.shown.empty());
+            continue;
+        }
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].title, "Hopscope Error");
+        EXPECT_EQ(messages.shown[0].text, c.message);
+        EXPECT_EQ(messages.shown[0].icon, MessageIcon::Error);
+    }
+}
+
+TEST(WindowTitle, ProductColonFourSpacesNameAndDescription) {
+    hscap::Adapter a = adapter("eth0", "Intel PRO/1000", 0);
+    EXPECT_EQ(shell_window_title(&a), "Hopscope :    eth0 (Intel PRO/1000)");
+    EXPECT_EQ(shell_window_title(nullptr), "Hopscope");
+    hscap::Adapter full{};
+    std::memset(full.name, 'n', sizeof full.name - 1);
+    std::memset(full.description, 'd', sizeof full.description - 1);
+    EXPECT_EQ(shell_window_title(&full), "Hopscope :    " + std::string(63, 'n') + " (" + std::string(63, 'd') + ")");
+}
+
+TEST(SavedInterface, CaptureFilesFromTheCommandLineDoNotMoveTheSavedAdapter) {
+    EXPECT_EQ(shell_interface_to_save(3, 0, 9), 3);   // no files: the current index
+    EXPECT_EQ(shell_interface_to_save(0, 1, 2), 2);   // a file open: the loaded value
+    EXPECT_EQ(shell_interface_to_save(1, 2, 5), 5);
+    EXPECT_EQ(shell_interface_to_save(3, 1, 0), 2);   // switched to a live adapter
+    EXPECT_EQ(shell_interface_to_save(2, 2, 0), 0);
+}
+
+TEST(FontFile, MustOpenForReadingAndWriting) {
+    std::string path = testsupport::temp_path("font.bin");
+    EXPECT_FALSE(shell_font_file_present(path.c_str()));
+    write_file(path, "x");
+    EXPECT_TRUE(shell_font_file_present(path.c_str()));
+    EXPECT_FALSE(shell_font_file_present(testsupport::temp_path("").c_str()));  // a directory
+    EXPECT_FALSE(shell_font_file_present(nullptr));
+}
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        hscap::reset_sources();
+        startup_steps() = startup_steps_default();
+    }
+    void TearDown() override {
+        shell_stop_capture();
+        hscap::reset_sources();
+        startup_steps() = startup_steps_default();
+    }
+};
+
+TEST_F(StartupTest, RunsToTheCaptureThreadOnACaptureFile) {
+    std::string key = key_file("startup.reg", empty_key() + "\"interface\"=dword:00000003\n");
+    std::string file = small_capture("first.pcap", "00:00:00:00:00:01");
+    MessageCapture messages;
+    ASSERT_EQ(shell_startup({file}, key), 0);
+    const ShellState& st = shell_state();
+    EXPECT_EQ(st.file_count, 1);
+    ASSERT_GE(st.adapter_count, 1);
+    const std::string name = file.substr(file.rfind('/') + 1);
+    EXPECT_EQ(st.adapters[0]->name, name);
+    EXPECT_EQ(settings().interface, 0);  // the file is what is opened
+    ASSERT_NE(net_current(), nullptr);
+    EXPECT_EQ(net_current()->name, name);
+    EXPECT_NE(st.capture.handle, nullptr);
+    EXPECT_TRUE(st.capture_worker.joinable());
+    EXPECT_EQ(shell_window_title(shell_current_adapter()), "Hopscope :    " + name + " (Capture file " + file + ")");
+    // One network per adapter, each findable by its adapter's name.
+    for (int i = 0; i < st.adapter_count; ++i) EXPECT_NE(net_find(st.adapters[i]->name), nullptr);
+    EXPECT_TRUE(messages.shown.empty());
+
+    shell_stop_capture();
+    EXPECT_FALSE(st.capture_worker.joinable());
+    EXPECT_EQ(st.capture.handle, nullptr);
+    shell_stop_capture();  // twice is harmless
+    // The adapter saved is the one loaded, not the file's place in the list.
+    shell_save_settings();
+    EXPECT_NE(read_file(key).find("\"interface\"=dword:00000003\n"), std::string::npos);
+}
+
+TEST_F(StartupTest, AnUnreadableCaptureFileIsReportedAndLeftOut) {
+    std::string key = key_file("badfile.reg", empty_key());
+    std::string bad = testsupport::temp_path("not-a-capture.pcap");
+    write_file(bad, "not a capture file at all");
+    MessageCapture messages;
+    ASSERT_EQ(shell_startup({bad}, key), 0);
+    EXPECT_EQ(shell_state().file_count, 0);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].title, "Hopscope Error");
+    EXPECT_NE(messages.shown[0].text.find(bad), std::string::npos);
+}
+
+TEST_F(StartupTest, NoProtocolTreeEndsStartUpBeforeAnythingIsOpened) {
+    std::string key = key_file("nopdl.reg", empty_key());
+    startup_steps().load_protocols = [](const char*) { return false; };
+    static bool alarms_read;
+    alarms_read = false;
+    startup_steps().load_alarms = [](const char*) { alarms_read = true; };
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(shell_startup({}, key), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "emand: invalid pdl file \n");
+    EXPECT_TRUE(alarms_read);  // the alarm file is read before the check
+    EXPECT_FALSE(shell_state().capture_worker.joinable());
+}
+
+TEST_F(StartupTest, MissingFontDataEndsStartUpWithItsMessage) {
+    std::string key = key_file("nofont.reg", empty_key());
+    startup_steps().load_font = [] { return false; };
+    MessageCapture messages;
+    EXPECT_EQ(shell_startup({}, key), -1);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].title, "Hopscope");
+    EXPECT_EQ(messages.shown[0].text, "Couldn't find font data!");
+    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Warning);
+    EXPECT_FALSE(shell_state().capture_worker.joinable());
+}
+
+TEST_F(StartupTest, StepsRunInTheirOrder) {
+    static std::vector<std::string> order;
+    order.clear();
+    StartupSteps& s = startup_steps();
+    s.hostc_init = [] { order.push_back("hostc_init"); };
+    s.alarm_init = [] { order.push_back("alarm_init"); };
+    s.load_protocols = [](const char* p) {
+        order.push_back(std::string("protocols ") + p);
+        return true;
+    };
+    s.load_alarms = [](const char* p) { order.push_back(std::string("alarms ") + p); };
+    s.read_names = [](const char* e, const char* m) { order.push_back(std::string("names ") + e + " " + m); };
+    s.start_graphics = [] { order.push_back("graphics"); };
+    s.load_font = [] {
+        order.push_back("font");
+        return true;
+    };
+    s.text_size = [](double f) { order.push_back("text size " + std::to_string(f)); };
+    s.read_focus = [](const char* c, const char* f) { order.push_back(std::string("focus ") + c + " " + f); };
+    s.build_palette = [] { order.push_back("palette"); };
+    s.start_resolver = [] { order.push_back("resolver"); };
+    s.start_alarm_thread = [] { order.push_back("alarm thread"); };
+    std::string key = key_file("order.reg", empty_key());
+    ASSERT_EQ(shell_startup({small_capture("o.pcap", "00:00:00:00:00:02")}, key), 0);
+    const std::vector<std::string> expected = {
+        "hostc_init", "alarm_init", "protocols .\\protocol.pdl", "alarms .\\alarm.adl", "names .\\ethers .\\manf",
+        "graphics", "font", "text size 0.500000", "focus .\\cfdump.bin Ethernet", "palette", "resolver", "alarm thread"};
+    EXPECT_EQ(order, expected);
+}
