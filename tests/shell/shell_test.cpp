@@ -17,41 +17,12 @@ using namespace shelltest;
 
 namespace {
 
-struct Shown {
-    std::string title, text;
-    MessageIcon icon;
-};
-
-// Captures the messages shown while it lives.
-class MessageCapture {
-public:
-    MessageCapture() {
-        previous_ = message_set_sink([this](const std::string& t, const std::string& m, MessageIcon i) {
-            shown.push_back({t, m, i});
-        });
-    }
-    ~MessageCapture() { message_set_sink(previous_); }
-    std::vector<Shown> shown;
-
-private:
-    MessageSink previous_;
-};
-
 hscap::Adapter adapter(const char* name, const char* description, int type) {
     hscap::Adapter a{};
     std::snprintf(a.name, sizeof a.name, "%s", name);
     std::snprintf(a.description, sizeof a.description, "%s", description);
     a.network_type = type;
     return a;
-}
-
-std::string small_capture(const std::string& name, const std::string& src) {
-    std::string path = testsupport::temp_path(name);
-    std::vector<testsupport::Frame> frames;
-    for (int i = 0; i < 4; ++i)
-        frames.push_back({1000 + i, 0, testsupport::ether_frame("ff:ff:ff:ff:ff:ff", src, 0x0800), 0});
-    testsupport::write_pcap(path, frames);
-    return path;
 }
 
 }  // namespace

@@ -27,6 +27,22 @@ bool exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+MessageCapture::MessageCapture() {
+    previous_ = message_set_sink(
+        [this](const std::string& t, const std::string& m, MessageIcon i) { shown.push_back({t, m, i}); });
+}
+
+MessageCapture::~MessageCapture() { message_set_sink(previous_); }
+
+std::string small_capture(const std::string& name, const std::string& src, uint32_t link_type) {
+    std::string path = testsupport::temp_path(name);
+    std::vector<testsupport::Frame> frames;
+    for (int i = 0; i < 4; ++i)
+        frames.push_back({1000 + i, 0, testsupport::ether_frame("ff:ff:ff:ff:ff:ff", src, 0x0800), 0});
+    testsupport::write_pcap(path, frames, link_type);
+    return path;
+}
+
 std::string empty_key() { return "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Velmar Software\\Hopscope\\1.3]\n"; }
 
 std::string key_file(const std::string& name, const std::string& text) {

@@ -1,9 +1,33 @@
 // Small file helpers for the shell tests.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
+
+#include "model/message.h"
 
 namespace shelltest {
+
+struct Shown {
+    std::string title, text;
+    MessageIcon icon;
+};
+
+// Captures the messages shown while it lives.
+class MessageCapture {
+public:
+    MessageCapture();
+    ~MessageCapture();
+    std::vector<Shown> shown;
+
+private:
+    MessageSink previous_;
+};
+
+// A small Ethernet capture of a few frames sent by `src`; `link_type` other than 1
+// makes a capture of another link type.
+std::string small_capture(const std::string& name, const std::string& src, uint32_t link_type = 1);
 
 void write_file(const std::string& path, const std::string& text);
 // The file's contents, or "<missing>".

@@ -1,0 +1,37 @@
+// Private window messages: the notices that windows post or send one another. Each is a
+// Qt event whose type is the message's number, so the numbers stay what the windows
+// agree on. Numbers count from the platform's first user message, 1024.
+#pragma once
+
+#include <QEvent>
+
+#include <cstdint>
+
+enum WindowMessage : int {
+    kWmUser = 1024,
+    kMsgMapAspect = kWmUser + 1,            // 1025: map aspect, to the Zoom Box
+    kMsgZoomRect = kWmUser + 2,             // 1026: zoom rectangle, to the network window
+    kMsgFontChange = kWmUser + 3,           // 1027: font change, to the network window
+    kMsgStatisticsRefresh = kWmUser + 6,    // 1030: posted to the Statistics panel every capture pass
+    kMsgAdapterChanged = kWmUser + 4000,    // 5024: adapter changed, to the list windows
+    kMsgListStart = kWmUser + 4001,         // 5025: start, to the list windows
+    kMsgReportReady = 10009,                // report files ready, to the report viewer
+    kMsgPanelAdapterChanged = 12345,        // adapter changed, to the panel column
+};
+
+// One private message with its two parameters.
+class WindowMessageEvent : public QEvent {
+public:
+    explicit WindowMessageEvent(WindowMessage message, void* pointer = nullptr, intptr_t value = 0)
+        : QEvent(static_cast<QEvent::Type>(message)), pointer_(pointer), value_(value) {}
+    [[nodiscard]] WindowMessage message() const { return static_cast<WindowMessage>(type()); }
+    [[nodiscard]] void* pointer() const { return pointer_; }
+    [[nodiscard]] intptr_t value() const { return value_; }
+
+private:
+    void* pointer_;
+    intptr_t value_;
+};
+
+static_assert(kMsgAdapterChanged == 5024 && kMsgListStart == 5025 && kMsgStatisticsRefresh == 1030);
+static_assert(int(kMsgMapAspect) >= int(QEvent::User) && int(kMsgPanelAdapterChanged) <= int(QEvent::MaxUser));
