@@ -2,6 +2,8 @@
 
 #include <pcap/pcap.h>
 #include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -90,6 +92,7 @@ struct Handle {
     bool error_taken = true;
     int fd = -1;          // live adapters: descriptor to wait on
     int timeout_ms = 600; // live adapters: read time-out
+    int wake_fd = -1;     // ends a wait of a dispatch early (interrupt)
     uint64_t delivered = 0;
 };
 
@@ -206,6 +209,7 @@ Handle* pcap_open_live(const char* name, int snaplen, int promisc, int timeout_m
         delete h;
         return nullptr;
     }
+    h->wake_fd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     return h;
 }
 
@@ -262,6 +266,24 @@ void deliver(Handle* h, Handler handler, void* user) {
     handler(user, &fh, h->pending_bytes);
 }
 
+// Sleeps until `until` unless the handle is interrupted first. Returns false when it was.
+bool wait_wake(Handle* h, Clock::time_point until) {
+    const auto now = Clock::now();
+    if (until <= now) return true;
+    if (h->wake_fd < 0) {
+        std::this_thread::sleep_until(until);
+        return true;
+    }
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(until - now).count();
+    pollfd pfd{h->wake_fd, POLLIN, 0};
+    if (::poll(&pfd, 1, static_cast<int>(ms)) > 0 && (pfd.revents & POLLIN)) {
+        uint64_t v;
+        (void)!::read(h->wake_fd, &v, sizeof v);
+        return false;
+    }
+    return true;
+}
+
 int dispatch_file(Handle* h, int count, Handler handler, void* user) {
     const auto dispatch_start = Clock::now();
     const auto read_timeout = std::chrono::milliseconds(600);
@@ -280,7 +302,7 @@ int dispatch_file(Handle* h, int count, Handler handler, void* user) {
             if (due > now) {
                 if (n > 0) break;  // deliver what is due now; the rest next pass
                 const auto limit = dispatch_start + read_timeout;
-                std::this_thread::sleep_until(due < limit ? due : limit);
+                if (!wait_wake(h, due < limit ? due : limit)) break;  // interrupted
                 if (due > limit) break;
             }
         }
@@ -315,9 +337,15 @@ int pcap_dispatch(Handle* h, int count, Handler handler, void* user) {
     LiveContext ctx{h, handler, user};
     int n = ::pcap_dispatch(h->pcap, count, live_trampoline, reinterpret_cast<u_char*>(&ctx));
     if (n == 0 && h->fd >= 0) {
-        pollfd p{h->fd, POLLIN, 0};
-        if (poll(&p, 1, h->timeout_ms) > 0)
-            n = ::pcap_dispatch(h->pcap, count, live_trampoline, reinterpret_cast<u_char*>(&ctx));
+        pollfd p[2] = {{h->fd, POLLIN, 0}, {h->wake_fd, POLLIN, 0}};
+        if (poll(p, h->wake_fd >= 0 ? 2 : 1, h->timeout_ms) > 0) {
+            if (h->wake_fd >= 0 && (p[1].revents & POLLIN)) {
+                uint64_t v;
+                (void)!::read(h->wake_fd, &v, sizeof v);  // interrupted: return what there is
+            } else {
+                n = ::pcap_dispatch(h->pcap, count, live_trampoline, reinterpret_cast<u_char*>(&ctx));
+            }
+        }
     }
     return n < 0 ? -1 : n;
 }
@@ -339,7 +367,14 @@ int pcap_stats(Handle* h, Stats* stats) {
 void pcap_close(Handle* h) {
     if (!h) return;
     if (h->pcap) ::pcap_close(h->pcap);
+    if (h->wake_fd >= 0) ::close(h->wake_fd);
     delete h;
+}
+
+void interrupt(Handle* h) {
+    if (!h || h->wake_fd < 0) return;
+    const uint64_t one = 1;
+    (void)!::write(h->wake_fd, &one, sizeof one);
 }
 
 const char* take_error(Handle* h) {

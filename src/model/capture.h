@@ -62,8 +62,9 @@ int pcap_get_interface_count();
 const char* pcap_if_name(const Adapter* adapter);
 // Opens an adapter or a capture file by its name. Null on failure, with errbuf filled.
 Handle* pcap_open_live(const char* name, int snaplen, int promisc, int timeout_ms, char* errbuf);
-// Calls handler for up to `count` frames, in arrival order, on the calling thread.
-// Returns the number delivered, or -1 when the source has failed.
+// Calls handler for up to `count` frames, in arrival order, on the calling thread. Waits
+// for frames at most the read time-out given at open (or until interrupt()). Returns the
+// number delivered, or -1 when the source has failed.
 int pcap_dispatch(Handle* handle, int count, Handler handler, void* user);
 int pcap_stats(Handle* handle, Stats* stats);
 void pcap_close(Handle* handle);
@@ -75,5 +76,9 @@ void pcap_close(Handle* handle);
 [[nodiscard]] bool finished(const Handle* handle);
 // Frames delivered so far by this handle.
 [[nodiscard]] uint64_t delivered(const Handle* handle);
+// Ends the current or next wait of a dispatch on this handle early, so that the thread
+// inside pcap_dispatch returns promptly (with the frames it has, possibly none). Safe to
+// call from another thread while the handle is in use; the handle must stay open.
+void interrupt(Handle* handle);
 
 }  // namespace hscap

@@ -52,6 +52,9 @@ void shell_open_adapter(unsigned index) {
     // Opening may take a while (a live adapter); the capture thread goes on meanwhile.
     hscap::Handle* fresh =
         hscap::pcap_open_live(name, settings().snaplen.load(), 1, kReadTimeoutMs, st.errbuf);
+    // A pass waiting for frames on the old handle ends now rather than at its time-out.
+    // Only this thread changes the handle, so reading it here needs no lock.
+    hscap::interrupt(st.capture.handle);
     hscap::Handle* old;
     {
         // Between two passes: the handle and the current network change together.
@@ -79,6 +82,8 @@ void shell_start_threads() {
 
 void shell_stop_capture() {
     ShellState& st = shell_state();
+    st.capture.stop.store(true);  // no new pass from now on
+    hscap::interrupt(st.capture.handle);
     capture_signal_stop(&st.capture);
     if (st.capture_worker.joinable()) st.capture_worker.join();
     startup_steps().stop_workers();

@@ -3,8 +3,14 @@
 // is where ThreadSanitizer looks for races on the handle, the current network and the
 // settings.
 #include <gtest/gtest.h>
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cstring>
 #include <chrono>
 #include <mutex>
 #include <shared_mutex>
@@ -137,4 +143,50 @@ TEST(CaptureSwitch, SwitchesAndShutdownNeverMixAdaptersOrRace) {
     EXPECT_EQ(st.capture.handle, nullptr);
     hscap::reset_sources();
     startup_steps() = startup_steps_default();
+}
+
+// A live adapter on a segment where nothing is sent: every pass must still end at its
+// read time-out, so that passes go on and an adapter switch or the shutdown never waits
+// for a frame. Run in a child process inside a network namespace of its own, where the
+// loopback adapter is silent.
+TEST(SilentSegmentDeathTest, PassesEndAndStopReturnsWithoutAnyFrame) {
+    if (::geteuid() != 0) GTEST_SKIP() << "a network namespace and live capture need root";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ::alarm(60);  // a hang ends the child, and fails the test, instead of the run
+            if (::unshare(CLONE_NEWNET) != 0) std::_Exit(2);
+            int sock = ::socket(AF_INET, SOCK_DGRAM, 0);
+            ifreq ifr{};
+            std::strcpy(ifr.ifr_name, "lo");
+            if (sock < 0 || ::ioctl(sock, SIOCGIFFLAGS, &ifr) != 0) std::_Exit(3);
+            ifr.ifr_flags |= IFF_UP;
+            if (::ioctl(sock, SIOCSIFFLAGS, &ifr) != 0) std::_Exit(3);
+            ::close(sock);
+
+            hscap::reset_sources();
+            default_clear();
+            settings().snaplen = 54;
+            netaddr_startup();
+            net_list_create();
+            ShellState& st = shell_state();
+            st.adapters = hscap::pcap_lookupdevs(st.errbuf);
+            st.adapter_count = hscap::pcap_get_interface_count();
+            int lo = -1;
+            for (int i = 0; i < st.adapter_count; ++i) {
+                net_list_add(net_create(st.adapters[i]->name));
+                if (std::strcmp(st.adapters[i]->name, "lo") == 0) lo = i;
+            }
+            if (lo < 0) std::_Exit(4);
+            shell_open_adapter(static_cast<unsigned>(lo));
+            if (!st.capture.handle) std::_Exit(5);
+            shell_start_threads();
+            while (st.capture.passes.load() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            shell_open_adapter(static_cast<unsigned>(lo));  // switch while a pass waits
+            const uint64_t before = st.capture.passes.load();
+            while (st.capture.passes.load() < before + 1) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            shell_stop_capture();  // while a pass waits
+            std::_Exit(st.capture.handle == nullptr && net_current() && net_current()->host_count == 0 ? 0 : 6);
+        },
+        ::testing::ExitedWithCode(0), "");
 }

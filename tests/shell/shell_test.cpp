@@ -141,8 +141,9 @@ TEST_F(StartupTest, AnUnreadableCaptureFileIsReportedAndLeftOut) {
     std::string bad = testsupport::temp_path("not-a-capture.pcap");
     write_file(bad, "not a capture file at all");
     MessageCapture messages;
-    ASSERT_EQ(shell_startup({bad}, key), 0);
-    EXPECT_EQ(shell_state().file_count, 0);
+    ASSERT_EQ(shell_startup({bad, small_capture("good.pcap", "00:00:00:00:00:04")}, key), 0);
+    EXPECT_EQ(shell_state().file_count, 1);
+    EXPECT_EQ(settings().interface, 0);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].title, "Hopscope Error");
     EXPECT_NE(messages.shown[0].text.find(bad), std::string::npos);
