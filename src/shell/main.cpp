@@ -12,11 +12,11 @@
 
 #include "shell/fatal.h"
 #include "shell/gui_messages.h"
+#include "shell/gui_steps.h"
 #include "shell/main_window.h"
 #include "shell/popup.h"
 #include "shell/settings.h"
 #include "shell/shell.h"
-#include "shell/startup_steps.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
         files.push_back(args[i].toStdString());
     }
 
-    startup_steps().capture_hooks.statistics_notice = shell_statistics_notice;
+    shell_gui_steps_install();
     const std::string key = default_key_path();
     if (int rc = shell_startup(files, key); rc != 0) return rc;  // steps 1 to 24
 

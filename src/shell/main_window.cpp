@@ -15,7 +15,8 @@
 #include <atomic>
 
 #include "model/message.h"
-#include "shell/net_window.h"
+#include "display/display.h"
+#include "display/netwindow.h"
 #include "shell/panel_column.h"
 #include "shell/popup.h"
 #include "shell/settings.h"
@@ -67,6 +68,19 @@ void call(const std::function<void(QWidget*)>& hook, QWidget* owner) {
 }
 
 }  // namespace
+
+void shell_sync_map_settings() {
+    const Settings& s = settings();
+    MapSettings& m = map_settings();
+    m.node_scale.store(s.node_scale.load());
+    m.link_scale.store(s.link_scale.load());
+    m.max_node_radius.store(s.max_node_radius.load());
+    m.max_link_width.store(s.max_link_width.load());
+    m.dynamic.store(s.dynamic.load());
+    m.bytes.store(s.bytes.load());
+    m.show_name.store(s.show_name.load());
+    m.show_manufacturers.store(s.show_manufacturers.load());
+}
 
 const char* shell_string(int number) {
     switch (number) {
@@ -133,6 +147,7 @@ MainWindow::MainWindow() {
     setCentralWidget(client_);
     build_menu();
     g_statistics_target.store(client_->panel_column->statistics_panel());
+    shell_sync_map_settings();
 
     // The whole work area, from its top-left corner.
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -244,6 +259,7 @@ void MainWindow::command(int number) {
         case kCmdHelpTopics: call(hooks.help_topics, this); break;
         default: break;
     }
+    shell_sync_map_settings();
 }
 
 void MainWindow::choose_adapter() {

@@ -7,40 +7,43 @@
 #include "shell/startup_steps.h"
 
 #include <cstdio>
+#include <thread>
+
+#include "model/hostc.h"
+#include "model/names.h"
+#include "protocol/pd.h"
+#include "protocol/pdl.h"
 
 namespace {
 
-// PENDING (names): hostc_init().
-void hostc_init_step() {}
+// The host-name resolver thread, joined at shutdown.
+std::thread g_resolver;
+
+void hostc_init_step() { hostc_init(); }
 
 // PENDING (alarms): alarm_init().
 void alarm_init_step() {}
 
-// PENDING (protocol): pdl_parse(path); pd_set_root(tree); return whether the tree has a
-// root. Until then frames are not classified and start-up goes on.
+// The protocol tree the classifier walks; false when the file gives none.
 bool load_protocols_step(const char* path) {
-    (void)path;
-    return true;
+    ProtocolNode* root = pdl_parse(path);
+    pd_set_root(root);
+    return root != nullptr;
 }
 
 // PENDING (alarms): adl_parse(path); alarm_arm_all().
 void load_alarms_step(const char* path) { (void)path; }
 
-// PENDING (names): ethers_read(ethers); manf_read(manufacturers).
+// A missing file leaves its table empty, without a message.
 void read_names_step(const char* ethers, const char* manufacturers) {
-    (void)ethers;
-    (void)manufacturers;
+    (void)ethers_read(ethers);
+    manf_read(manufacturers);
 }
 
-// PENDING (graphics): setdevice("mswin"); opendevice(); ortho2(-1.3, 1.3, -1.3, 1.3).
+// The drawing library and the stroke fonts need Qt Gui: the program installs those
+// steps (gui_steps.h). Without them nothing is drawn and no font file is asked for.
 void start_graphics_step() {}
-
-// PENDING (graphics): hfontdir("."); if (!shell_font_file_present("font.bin")) return
-// false; hloadfont("font.bin"); return true. Until the stroke fonts exist no font file
-// is asked for.
 bool load_font_step() { return true; }
-
-// PENDING (graphics): htextsize(0.06 * font_size, 0.06 * font_size).
 void text_size_step(double font_size) { (void)font_size; }
 
 // PENDING (focus): cfocus_read(cfdump); current focus := find_focus(focus_name).
@@ -49,17 +52,24 @@ void read_focus_step(const char* cfdump, const char* focus_name) {
     (void)focus_name;
 }
 
-// PENDING (focus): build_logical_palette().
+// PENDING (focus): build_logical_palette(). The program installs the map's default
+// colours here until then (gui_steps.h).
 void build_palette_step() {}
 
-// PENDING (names): start the thread running hostc_resolve.
-void start_resolver_step() {}
+void start_resolver_step() {
+    if (!g_resolver.joinable()) g_resolver = std::thread(hostc_resolve);
+}
 
 // PENDING (alarms): start the thread running alarm_thread.
 void start_alarm_thread_step() {}
 
-// PENDING (names, alarms): stop and join the resolver and alarm threads.
-void stop_workers_step() {}
+// PENDING (alarms): stop and join the alarm thread too.
+void stop_workers_step() {
+    if (g_resolver.joinable()) {
+        hostc_stop();
+        g_resolver.join();
+    }
+}
 
 // PENDING (focus): cfocus_dump(cfdump).
 void focus_dump_step(const char* cfdump) { (void)cfdump; }
@@ -86,8 +96,8 @@ StartupSteps startup_steps_default() {
     s.build_palette = build_palette_step;
     s.start_resolver = start_resolver_step;
     s.start_alarm_thread = start_alarm_thread_step;
-    // PENDING (panels, alarms, map): statistics notice, alarm pass and map drawing. The
-    // window side installs the statistics notice (main.cpp).
+    // PENDING (alarms): the alarm pass. The program installs the statistics notice and
+    // the map's drawing (gui_steps.h).
     s.capture_hooks = CaptureHooks{};
     s.stop_workers = stop_workers_step;
     s.focus_dump = focus_dump_step;

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "shell/fatal.h"
+#include "shell/gui_steps.h"
 #include "shell/main_window.h"
 #include "shell/popup.h"
 #include "shell/settings.h"
@@ -57,6 +58,7 @@ void faulting_draw(Network*) { raise_fault(Fault::NullWrite); }
 // menu, then meets the fault.
 [[noreturn]] void run_until(Fault fault, const std::string& key, const std::string& capture) {
     startup_steps() = startup_steps_default();
+    shell_gui_steps_install();
     startup_steps().focus_dump = write_focus_marker;
     startup_steps().alarm_dump = write_alarm_marker;
     if (fault == Fault::OnCaptureThread) startup_steps().capture_hooks.draw = faulting_draw;
@@ -132,6 +134,7 @@ TEST(FatalGuardDeathTest, TheSameRunQuitFromTheMenuWritesEverything) {
     EXPECT_EXIT(
         {
             startup_steps() = startup_steps_default();
+            shell_gui_steps_install();
             startup_steps().focus_dump = write_focus_marker;
             startup_steps().alarm_dump = write_alarm_marker;
             if (shell_startup({capture}, key) != 0) std::_Exit(3);

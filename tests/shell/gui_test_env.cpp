@@ -4,11 +4,16 @@
 
 #include <QApplication>
 
+#include <unistd.h>
+
 namespace {
 
 class QtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
+        // The program reads its stroke font, and by default its data files, from the
+        // working directory.
+        ASSERT_EQ(::chdir(HOPSCOPE_DATA_DIR), 0);
         static int argc = 1;
         static char name[] = "shell_gui_tests";
         static char* argv[] = {name, nullptr};

@@ -14,8 +14,10 @@
 #include <vector>
 
 #include "model/net.h"
+#include "display/display.h"
+#include "display/netwindow.h"
+#include "shell/gui_steps.h"
 #include "shell/main_window.h"
-#include "shell/net_window.h"
 #include "shell/panel_column.h"
 #include "shell/popup.h"
 #include "shell/settings.h"
@@ -64,6 +66,7 @@ protected:
     void start(const std::string& key_values = "") {
         hscap::reset_sources();
         startup_steps() = startup_steps_default();
+        shell_gui_steps_install();
         startup_steps().focus_dump = record_focus_dump;
         startup_steps().alarm_dump = record_alarm_dump;
         g_calls.clear();
@@ -236,10 +239,16 @@ TEST_F(MainWindowTest, EachDisplayCommandSetsItsSettingAndItsPairOfTicks) {
         EXPECT_EQ(c.setting->load(), c.value);
         EXPECT_TRUE(checked(c.ticked));
         EXPECT_FALSE(checked(c.unticked));
+        // The map reads its own copy of the display flags from its next frame on.
+        MapSettings& m = map_settings();
+        EXPECT_EQ(m.bytes, s.bytes);
+        EXPECT_EQ(m.show_name, s.show_name);
+        EXPECT_EQ(m.dynamic, s.dynamic);
     }
     // "Manufacturer" toggles; chosen twice it is back where it was.
     window_->action(kCmdManufacturer)->trigger();
     EXPECT_EQ(s.show_manufacturers, 1);
+    EXPECT_EQ(map_settings().show_manufacturers, 1);
     EXPECT_TRUE(checked(kCmdManufacturer));
     window_->action(kCmdManufacturer)->trigger();
     EXPECT_EQ(s.show_manufacturers, 0);

@@ -108,7 +108,7 @@ protected:
 };
 
 TEST_F(StartupTest, RunsToTheCaptureThreadOnACaptureFile) {
-    std::string key = key_file("startup.reg", empty_key() + "\"interface\"=dword:00000003\n");
+    std::string key = key_file("startup.reg", startup_key("\"interface\"=dword:00000003\n"));
     std::string file = small_capture("first.pcap", "00:00:00:00:00:01");
     MessageCapture messages;
     ASSERT_EQ(shell_startup({file}, key), 0);
@@ -137,7 +137,7 @@ TEST_F(StartupTest, RunsToTheCaptureThreadOnACaptureFile) {
 }
 
 TEST_F(StartupTest, AnUnreadableCaptureFileIsReportedAndLeftOut) {
-    std::string key = key_file("badfile.reg", empty_key());
+    std::string key = key_file("badfile.reg", startup_key());
     std::string bad = testsupport::temp_path("not-a-capture.pcap");
     write_file(bad, "not a capture file at all");
     MessageCapture messages;
@@ -163,7 +163,7 @@ TEST_F(StartupTest, NoProtocolTreeEndsStartUpBeforeAnythingIsOpened) {
 }
 
 TEST_F(StartupTest, MissingFontDataEndsStartUpWithItsMessage) {
-    std::string key = key_file("nofont.reg", empty_key());
+    std::string key = key_file("nofont.reg", startup_key());
     startup_steps().load_font = [] { return false; };
     MessageCapture messages;
     EXPECT_EQ(shell_startup({}, key), -1);

@@ -45,6 +45,12 @@ std::string small_capture(const std::string& name, const std::string& src, uint3
 
 std::string empty_key() { return "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Velmar Software\\Hopscope\\1.3]\n"; }
 
+std::string startup_key(const std::string& extra) {
+    const std::string data = HOPSCOPE_DATA_DIR;
+    return empty_key() + "\"protocols\"=\"" + data + "/protocol.pdl\"\n\"ethers\"=\"" + data +
+           "/ethers\"\n\"manufacturers\"=\"" + data + "/manf\"\n" + extra;
+}
+
 std::string key_file(const std::string& name, const std::string& text) {
     std::string path = testsupport::temp_path(name);
     write_file(path, text);
