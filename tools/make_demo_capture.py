@@ -1192,13 +1192,8 @@ class Office:
                         options=b'\x94\x04\x00\x00')
 
     def router_advert(self, t):
-        w, gw = self.w, self.gw
-        body = (struct.pack('!BBHII', 64, 0, 1800, 0, 0) + bytes([1, 1]) + gw.mac +
-                struct.pack('!BBHI', 5, 1, 0, 1500) +
-                struct.pack('!BBBBIII', 3, 4, 64, 0xC0, 2592000, 604800, 0) + a6('2001:db8:10::'))
-        dst = a6('ff02::1')
-        w.emit(t, ether(mcast6_mac(dst), gw.mac, 0x86DD, ipv6(gw.ll6, dst, 58, icmp6(gw.ll6, dst, 134, 0, body), 255)))
-        w.at(t + w.rng.uniform(40.0, 60.0), self.router_advert)
+        self.router_advert_once(t)
+        self.w.at(t + self.w.rng.uniform(40.0, 60.0), self.router_advert)
 
     def mld_query(self, t):
         w, rng, gw = self.w, self.w.rng, self.gw
