@@ -6,6 +6,7 @@
 #include <mutex>
 #include <shared_mutex>
 
+#include "display/palette.h"
 #include "graphics/graphics.h"
 #include "graphics/hershey.h"
 #include "model/net.h"
@@ -36,15 +37,6 @@ Repaint& repaint() {
     static Repaint* r = new Repaint;  // never destroyed: the capture thread may outlive statics
     return *r;
 }
-
-// 32 colours for palette indices 0..31 and a mid grey for "Other" (32).
-constexpr unsigned kDefaultPalette[kPaletteSize] = {
-    0xff4040, 0x40ff40, 0x4080ff, 0xffff40, 0xff40ff, 0x40ffff, 0xff8000, 0x80ff00,
-    0x00ff80, 0x0080ff, 0x8000ff, 0xff0080, 0xffb0b0, 0xb0ffb0, 0xb0b0ff, 0xffd080,
-    0xc08040, 0x80c040, 0x40c080, 0x4080c0, 0x8040c0, 0xc04080, 0xc0c0ff, 0xffc0ff,
-    0xc00000, 0x00c000, 0x0000c0, 0xc0c000, 0xc000c0, 0x00c0c0, 0xffffa0, 0xa0ffff,
-    0x808080,
-};
 
 void draw_label(const NodeGeometry& g, const Host* h, const MapParams& p) {
     const LabelPlacement l = map_label_placement(g, h, p);
@@ -96,13 +88,14 @@ MapParams map_params() {
 int map_link_colour(int colour_index) { return colour_index == -1 ? kLinkOther : colour_index + kPaletteBase; }
 
 unsigned display_default_colour(int palette_index) {
-    return palette_index >= 0 && palette_index < kPaletteSize ? kDefaultPalette[palette_index] : 0;
+    const PaletteColour c = palette_default_colour(palette_index);
+    return unsigned(c.red) << 16 | unsigned(c.green) << 8 | c.blue;
 }
 
 void display_default_colours() {
     for (int k = 0; k < kPaletteSize; ++k) {
-        const unsigned c = kDefaultPalette[k];
-        mapcolor(k + kPaletteBase, int(c >> 16 & 0xff), int(c >> 8 & 0xff), int(c & 0xff));
+        const PaletteColour c = palette_default_colour(k);
+        mapcolor(k + kPaletteBase, c.red, c.green, c.blue);
     }
 }
 
