@@ -1,6 +1,7 @@
 #include "shell/gui_steps.h"
 
 #include "display/display.h"
+#include "display/palette.h"
 #include "graphics/graphics.h"
 #include "graphics/hershey.h"
 #include "model/net.h"
@@ -11,10 +12,21 @@ namespace {
 
 constexpr char kFontFile[] = "font.bin";
 
+// Sets one colour-map entry for the palette. The capture thread draws with the colour
+// map, so a change (the Palette Editor's) takes the drawing lock. Once the library is
+// closed there is no colour map to set.
+void map_palette_colour(int entry, int red, int green, int blue) {
+    GraphicsLock lock;
+    if (graphics_state().initialised) mapcolor(entry, red, green, blue);
+}
+
+// The drawing library on the "mswin" device; the palette's colours (the defaults until
+// the focus file is read) are bound to its colour map from now on.
 void start_graphics() {
     setdevice("mswin");
     opendevice();
     ortho2(-1.3, 1.3, -1.3, 1.3);
+    palette_set_colour_map(map_palette_colour);
 }
 
 // The stroke font comes from the working directory; a font file that cannot be opened
@@ -32,11 +44,6 @@ void text_size(double font_size) {
     htextsize(size, size);
 }
 
-void build_palette() {
-    // PENDING (focus): build_logical_palette() replaces the map's default colours.
-    display_default_colours();
-}
-
 }  // namespace
 
 void shell_gui_steps_install() {
@@ -44,7 +51,6 @@ void shell_gui_steps_install() {
     s.start_graphics = start_graphics;
     s.load_font = load_font;
     s.text_size = text_size;
-    s.build_palette = build_palette;
     s.capture_hooks.statistics_notice = shell_statistics_notice;
     s.capture_hooks.draw = display_draw;
 }

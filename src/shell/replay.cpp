@@ -37,7 +37,10 @@ void usage() {
         "  --addresses          with --map: label hosts by Ethernet address, not by name\n"
         "  --show-manufacturers with --map: add each host's manufacturer to its label\n"
         "  --focus NAME:C,...   with --map and --protocols: colour links by these protocols\n"
-        "                       (palette indices 0..31); other links get the colour of \"Other\"\n",
+        "                       (palette indices 0..31); other links get the colour of \"Other\"\n"
+        "  --cfdump FILE        with --map and --protocols: custom focus file; its palette colours\n"
+        "                       the links, and its focus named by --focus-name picks the entries\n"
+        "  --focus-name NAME    with --cfdump: the focus to colour by (default \"Ethernet\")\n",
         stderr);
 }
 
@@ -80,7 +83,7 @@ int main(int argc, char** argv) {
     double duration = 10;
     const char* file = nullptr;
     const char* map_file = nullptr;
-    std::string size_text, font_file, focus;
+    std::string size_text, font_file, focus, cfdump, focus_name;
     double font_size = 0.5;
     bool cumulative = false, packets = false, addresses = false, manufacturers = false;
     for (int i = 1; i < argc; ++i) {
@@ -109,6 +112,8 @@ int main(int argc, char** argv) {
         else if (a == "--addresses") addresses = true;
         else if (a == "--show-manufacturers") manufacturers = true;
         else if (a == "--focus") focus = value("--focus");
+        else if (a == "--cfdump") cfdump = value("--cfdump");
+        else if (a == "--focus-name") focus_name = value("--focus-name");
         else if (a == "--help" || a == "-h") { usage(); return 0; }
         else if (!a.empty() && a[0] == '-') {
             std::fprintf(stderr, "hopscope-replay: unknown option %s\n", a.c_str());
@@ -154,6 +159,16 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "hopscope-replay: --focus needs --protocols\n");
             return 2;
         }
+        if (!cfdump.empty() && opt.protocols.empty()) {
+            std::fprintf(stderr, "hopscope-replay: --cfdump needs --protocols\n");
+            return 2;
+        }
+        if (!focus_name.empty() && (cfdump.empty() || !focus.empty())) {
+            std::fprintf(stderr, "hopscope-replay: --focus-name needs --cfdump and no --focus\n");
+            return 2;
+        }
+        map.cfdump = cfdump;
+        map.focus_name = focus_name;
     }
 #else
     if (map_file) {
@@ -162,6 +177,7 @@ int main(int argc, char** argv) {
     }
     (void)font_size;
     (void)cumulative, (void)packets, (void)addresses, (void)manufacturers;
+    (void)cfdump, (void)focus_name;
 #endif
 
     if (!replay_setup(opt)) return 1;

@@ -7,6 +7,7 @@
 #include <shared_mutex>
 #include <vector>
 
+#include "display/cfocus.h"
 #include "display/display.h"
 #include "display/netview.h"
 #include "graphics/graphics.h"
@@ -17,12 +18,9 @@
 namespace {
 
 std::unique_ptr<NetView> g_view;
-std::vector<FocusEntry> g_focus;
 
-FocusView replay_focus() { return FocusView{g_focus.data(), int(g_focus.size())}; }
-
-// "NAME:COLOUR,..." into the focus entries.
-bool parse_focus(const std::string& spec) {
+// "NAME:COLOUR,..." into the entries of `focus`.
+bool parse_focus(const std::string& spec, Focus* focus) {
     size_t at = 0;
     while (at < spec.size()) {
         size_t end = spec.find(',', at);
@@ -44,7 +42,7 @@ bool parse_focus(const std::string& spec) {
             std::fprintf(stderr, "hopscope-replay: --focus: no protocol named %s in the protocol file\n", name.c_str());
             return false;
         }
-        g_focus.push_back(FocusEntry{symbol->node, int(colour)});
+        focus->entries.push_back(FocusItem{symbol->node, name, int(colour)});
     }
     return true;
 }
@@ -75,9 +73,12 @@ bool replay_map_open(const ReplayMapOptions& o) {
         std::fprintf(stderr, "hopscope-replay: cannot read the stroke font %s\n", font.c_str());
         return false;
     }
-    if (!o.focus.empty()) {
-        if (!parse_focus(o.focus)) return false;
-        model_set_focus_source(replay_focus);
+    Focus command_line_focus;
+    std::snprintf(command_line_focus.name, sizeof command_line_focus.name, "--focus");
+    if (!o.focus.empty() && !parse_focus(o.focus, &command_line_focus)) return false;
+    if (!o.cfdump.empty() && !readable(o.cfdump)) {
+        std::fprintf(stderr, "hopscope-replay: cannot read the focus file %s\n", o.cfdump.c_str());
+        return false;
     }
     const std::string::size_type slash = font.rfind('/');
     const std::string dir = slash == std::string::npos ? std::string() : font.substr(0, slash + 1);
@@ -99,7 +100,24 @@ bool replay_map_open(const ReplayMapOptions& o) {
     const float cell = 0.06f * static_cast<float>(o.font_size);
     htextsize(cell, cell);
     model_set_text_width(htextwidth);
-    display_default_colours();
+    // The palette (its defaults until a focus file is read) is the map's link colours.
+    palette_set_colour_map(mapcolor);
+    if (!o.cfdump.empty()) {
+        (void)cfocus_read(o.cfdump.c_str());
+        if (o.focus.empty()) {
+            const std::string name = o.focus_name.empty() ? "Ethernet" : o.focus_name;
+            const Focus* chosen = find_focus(name.c_str());
+            if (!chosen) {
+                std::fprintf(stderr, "hopscope-replay: %s holds no focus named \"%s\"; it holds:", o.cfdump.c_str(),
+                             name.c_str());
+                for (const Focus& f : focus_dictionary()) std::fprintf(stderr, " \"%s\"", f.name);
+                std::fputc('\n', stderr);
+                return false;
+            }
+            cfocus_set_current(chosen);
+        }
+    }
+    if (!o.focus.empty()) cfocus_set_current(&command_line_focus);
     g_view = std::make_unique<NetView>(o.width, o.height);
     g_view->resize(o.width, o.height);
     return true;

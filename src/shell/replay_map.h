@@ -20,6 +20,11 @@ struct ReplayMapOptions {
     // names of the loaded protocol tree and palette indices 0..31. Empty: no focus,
     // every link gets the "Other" colour.
     std::string focus;
+    // Custom focus file (palette and focuses) and the name of the focus to colour by
+    // (empty: "Ethernet", the program's default). With `focus` as well, the file gives
+    // the palette and `focus` the entries.
+    std::string cfdump;
+    std::string focus_name;
 };
 
 // Parses "WxH" (both 1..16384). False for anything else.
@@ -28,7 +33,8 @@ bool replay_map_parse_size(const char* text, int* width, int* height);
 // Opens the drawing library on an off-screen image, loads the stroke font and sets the
 // map settings, before any frame is read (so that hosts get their label widths when
 // they are created). False, after a message on standard error, when the font cannot
-// be read or the focus names a protocol the tree does not have.
+// be read, the focus names a protocol the tree does not have, the focus file cannot be
+// read or holds no focus of the name asked for.
 bool replay_map_open(const ReplayMapOptions& options);
 
 // Renders the network's map and writes the PNG. False, after a message, when the file

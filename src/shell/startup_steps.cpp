@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "display/cfocus.h"
+#include "display/palette.h"
 #include "model/hostc.h"
 #include "model/names.h"
 #include "protocol/pd.h"
@@ -46,15 +48,15 @@ void start_graphics_step() {}
 bool load_font_step() { return true; }
 void text_size_step(double font_size) { (void)font_size; }
 
-// PENDING (focus): cfocus_read(cfdump); current focus := find_focus(focus_name).
+// The dictionary and the palette; the last focus of the dictionary with the saved name
+// becomes current (none when no name matches). The colours reach the map's colour map
+// when the program has bound the palette to it (gui_steps.h).
 void read_focus_step(const char* cfdump, const char* focus_name) {
-    (void)cfdump;
-    (void)focus_name;
+    (void)cfocus_read(cfdump);
+    cfocus_set_current(find_focus(focus_name));
 }
 
-// PENDING (focus): build_logical_palette(). The program installs the map's default
-// colours here until then (gui_steps.h).
-void build_palette_step() {}
+void build_palette_step() { build_logical_palette(); }
 
 void start_resolver_step() {
     if (!g_resolver.joinable()) g_resolver = std::thread(hostc_resolve);
@@ -71,11 +73,11 @@ void stop_workers_step() {
     }
 }
 
-// PENDING (focus): cfocus_dump(cfdump).
-void focus_dump_step(const char* cfdump) { (void)cfdump; }
+// A file that cannot be written is reported by cfocus_dump on standard output; the
+// shutdown goes on.
+void focus_dump_step(const char* cfdump) { (void)cfocus_dump(cfdump); }
 
-// PENDING (focus): free the logical palette.
-void free_palette_step() {}
+void free_palette_step() { free_logical_palette(); }
 
 // PENDING (alarms): alarm_dump(alarms).
 void alarm_dump_step(const char* alarms) { (void)alarms; }

@@ -551,4 +551,40 @@ TEST_F(FocusTest, TheShippedFileHasTheDefaultFocusAndVisibleDistinctColours) {
     EXPECT_EQ(cfocus_serialise(palette(), d), read_bytes(kShipped));
 }
 
+TEST(FocusReplay, TheReplayToolColoursTheDemoByTheShippedFocus) {
+    const std::string tool = std::string(HOPSCOPE_BIN_DIR) + "/src/shell/hopscope-replay";
+    if (!std::filesystem::exists(tool)) GTEST_SKIP() << "no replay tool";
+    const std::string data = HOPSCOPE_DATA_DIR;
+    const std::string png = testsupport::temp_path("demo-focus.png");
+    const std::string command = tool + " --protocols " + data + "/protocol.pdl --cfdump " + kShipped +
+                                " --font " + data + "/font.bin --size 640x480 --map " + png + " " + data + "/demo.pcap";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const QImage made = QImage(QString::fromStdString(png)).convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(made.isNull());
+
+    // Palette colours 0 (IPv4 in "Ethernet") and 2 (ARP) from the file itself.
+    const std::string bytes = read_bytes(kShipped);
+    auto colour = [&](int k) {
+        const auto* b = reinterpret_cast<const unsigned char*>(bytes.data()) + 4 + 4 * k;
+        return uint32_t(b[0]) << 16 | uint32_t(b[1]) << 8 | b[2];
+    };
+    int ip = 0, arp = 0;
+    for (int y = 0; y < made.height(); ++y)
+        for (int x = 0; x < made.width(); ++x) {
+            const uint32_t p = made.pixel(x, y) & 0xffffffu;
+            ip += p == colour(0);
+            arp += p == colour(2);
+        }
+    EXPECT_GT(ip, 500);
+    EXPECT_GT(arp, 50);
+
+    const std::vector<std::string> bad_options = {"--cfdump /no/such/file", "--cfdump " + kShipped + " --focus-name Nobody",
+                                                  "--focus-name Ethernet"};
+    for (const std::string& bad : bad_options) {
+        const std::string c = tool + " --protocols " + data + "/protocol.pdl " + bad + " --map /dev/null " + data +
+                              "/demo.pcap 2>/dev/null";
+        EXPECT_NE(std::system(c.c_str()), 0) << bad;
+    }
+}
+
 }  // namespace

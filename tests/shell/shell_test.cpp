@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "display/cfocus.h"
+#include "display/palette.h"
 #include "model/message.h"
 #include "model/net.h"
 #include "shell/settings.h"
@@ -202,4 +204,36 @@ TEST_F(StartupTest, StepsRunInTheirOrder) {
         "hostc_init", "alarm_init", "protocols .\\protocol.pdl", "alarms .\\alarm.adl", "names .\\ethers .\\manf",
         "graphics", "font", "text size 0.500000", "focus .\\cfdump.bin Ethernet", "palette", "resolver", "alarm thread"};
     EXPECT_EQ(order, expected);
+}
+
+// The focus file named by "cfdump" gives the palette and the dictionary; the last focus
+// named by "focus" becomes current; shutdown's step writes the file back.
+TEST_F(StartupTest, TheFocusFileAndTheSavedFocusAreReadAndWrittenBack) {
+    std::string key = key_file("focus.reg", startup_key("\"focus\"=\"Transport\"\n"));
+    MessageCapture messages;
+    ASSERT_EQ(shell_startup({small_capture("f.pcap", "00:00:00:00:00:05")}, key), 0);
+    EXPECT_TRUE(messages.shown.empty());
+    ASSERT_NE(cfocus_current(), nullptr);
+    EXPECT_STREQ(cfocus_current()->name, "Transport");
+    EXPECT_GT(cfocus_view().count, 0);
+    ASSERT_NE(logical_palette(), nullptr);
+    EXPECT_EQ(logical_palette()->entries[kLogicalWhite], 0xffffffu);
+    shell_stop_capture();
+
+    const std::string out = testsupport::temp_path("written-cfdump.bin");
+    startup_steps().focus_dump(out.c_str());
+    startup_steps().free_palette();
+    EXPECT_EQ(logical_palette(), nullptr);
+    EXPECT_EQ(read_file(out), read_file(std::string(HOPSCOPE_DATA_DIR) + "/cfdump.bin"));
+}
+
+TEST_F(StartupTest, AMissingFocusFileWarnsAndStartUpGoesOnWithoutAFocus) {
+    std::string key = key_file("nofocus.reg", startup_key("\"cfdump\"=\"no-such-dir\\\\cfdump.bin\"\n"));
+    MessageCapture messages;
+    ASSERT_EQ(shell_startup({small_capture("g.pcap", "00:00:00:00:00:06")}, key), 0);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].title, "Hopscope");
+    EXPECT_EQ(messages.shown[0].text, "Custom Focus: Could not open file no-such-dir\\cfdump.bin for parsing");
+    EXPECT_EQ(cfocus_current(), nullptr);
+    EXPECT_TRUE(shell_state().capture_worker.joinable());
 }

@@ -47,8 +47,11 @@ std::string empty_key() { return "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vel
 
 std::string startup_key(const std::string& extra) {
     const std::string data = HOPSCOPE_DATA_DIR;
+    // The focus file is rewritten at exit: start-up gets a copy of the shipped one.
+    const std::string cfdump = testsupport::temp_path("startup-cfdump.bin");
+    write_file(cfdump, read_file(data + "/cfdump.bin"));
     return empty_key() + "\"protocols\"=\"" + data + "/protocol.pdl\"\n\"ethers\"=\"" + data +
-           "/ethers\"\n\"manufacturers\"=\"" + data + "/manf\"\n" + extra;
+           "/ethers\"\n\"manufacturers\"=\"" + data + "/manf\"\n\"cfdump\"=\"" + cfdump + "\"\n" + extra;
 }
 
 std::string key_file(const std::string& name, const std::string& text) {

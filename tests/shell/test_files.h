@@ -35,7 +35,8 @@ std::string read_file(const std::string& path);
 bool exists(const std::string& path);
 // A key file holding the key's section and nothing else.
 std::string empty_key();
-// A key for start-up: the shipped protocol, ethers and manufacturers files, then `extra`.
+// A key for start-up: the shipped protocol, ethers and manufacturers files, a copy of the
+// shipped custom focus file, then `extra`.
 std::string startup_key(const std::string& extra = "");
 // A settings key file at a fresh temporary path, holding `text`.
 std::string key_file(const std::string& name, const std::string& text);
