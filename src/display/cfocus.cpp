@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
@@ -137,14 +138,21 @@ const FocusDictionary& cfocus_read(const char* path) {
 
 int cfocus_dump(const char* path) {
     if (!path) path = "";
-    const std::string target = name_file_path(path);
+    std::string target = name_file_path(path);
     const std::string bytes = cfocus_serialise(palette(), g_dictionary);
     // Write beside the file, then put the new file in its place: a failed write (a full
-    // disk) leaves the old file whole. Where no file can be made beside it, write in
-    // place.
+    // disk) leaves the old file whole. A symbolic link stays a link: the file it points
+    // to is the one replaced, and the new file keeps the old one's permissions. Where no
+    // file can be made beside it, write in place.
+    std::error_code ec;
+    const std::filesystem::path real = std::filesystem::canonical(target, ec);
+    if (!ec) target = real.string();
     const std::string temporary = target + ".new";
     bool done = false;
     if (write_whole(temporary, bytes)) {
+        const auto status = std::filesystem::status(target, ec);
+        if (!ec && std::filesystem::exists(status))
+            std::filesystem::permissions(temporary, status.permissions(), ec);
         done = std::rename(temporary.c_str(), target.c_str()) == 0;
         if (!done) std::remove(temporary.c_str());
     } else {

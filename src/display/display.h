@@ -63,10 +63,11 @@ inline constexpr int kLinkOther = 40;      // links that no focus entry colours 
 // The colour-map entry of a link with the given colour index (-1: no focus entry).
 [[nodiscard]] int map_link_colour(int colour_index);
 
-// Loads a default palette into colour-map entries 8..40 so that links are visible
-// before (or without) a custom focus file: 32 distinct colours and a mid grey for
-// "Other" (entry 40). The focus file's palette replaces them when it is read. Call
-// before the worker threads start, or with the GraphicsLock held.
+// Loads the default palette (palette_default_colour, palette.h) into colour-map
+// entries 8..40: 32 distinct colours and a mid grey for "Other" (entry 40). The program
+// binds its palette with palette_set_colour_map instead, which starts from the same
+// colours; this is for tools and tests that draw without the palette. Call before the
+// worker threads start, or with the GraphicsLock held.
 void display_default_colours();
 // The default palette as 0xRRGGBB, indices 0..32.
 [[nodiscard]] unsigned display_default_colour(int palette_index);

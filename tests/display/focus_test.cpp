@@ -349,10 +349,21 @@ TEST_F(FocusTest, AnUnwritableFileIsReportedAndNothingElseHappens) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "cfocus_dump: Warning - cannot overwrite " + path + "\n");
     EXPECT_EQ(focus_dictionary().size(), 1u);
 
-    // An existing file is replaced whole, shorter or not.
+    // An existing file is replaced whole, shorter or not, and keeps its permissions.
     const std::string existing = testsupport::temp_path("existing.bin");
     write_bytes(existing, std::string(5000, 'z'));
+    namespace fs = std::filesystem;
+    fs::permissions(existing, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     ASSERT_EQ(cfocus_dump(existing.c_str()), 1);
+    EXPECT_EQ(read_bytes(existing), cfocus_serialise(palette(), focus_dictionary()));
+    EXPECT_EQ(fs::status(existing).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    // A link to the file stays a link; the file it points to is rewritten.
+    const std::string link_path = testsupport::temp_path("link.bin");
+    write_bytes(existing, "old");
+    fs::create_symlink(existing, link_path);
+    ASSERT_EQ(cfocus_dump(link_path.c_str()), 1);
+    EXPECT_TRUE(fs::is_symlink(link_path));
     EXPECT_EQ(read_bytes(existing), cfocus_serialise(palette(), focus_dictionary()));
 }
 
