@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "model/message.h"
+#include "base/message.h"
 #include "model/net.h"
 #include "model/netif.h"
 

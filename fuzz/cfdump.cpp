@@ -8,7 +8,7 @@
 #include <string>
 
 #include "display/cfocus.h"
-#include "model/message.h"
+#include "base/message.h"
 #include "protocol/pdl.h"
 
 namespace {

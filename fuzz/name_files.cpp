@@ -14,8 +14,8 @@
 #include <set>
 #include <string>
 
-#include "model/hostc.h"
-#include "model/names.h"
+#include "model/names/hostc.h"
+#include "model/names/names.h"
 
 // An entry whose name and address are both taken by a later line is no longer in
 // either table: the program keeps it anyway (entries are never freed). Leak checking is

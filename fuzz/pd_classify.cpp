@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "model/message.h"
+#include "base/message.h"
 #include "protocol/pd.h"
 #include "protocol/pdl.h"
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "model/message.h"
+#include "base/message.h"
 #include "protocol/pd.h"
 #include "protocol/pdl.h"
 #include "protocol/symbol.h"

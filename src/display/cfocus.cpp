@@ -9,8 +9,8 @@
 #include <mutex>
 #include <shared_mutex>
 
-#include "model/message.h"
-#include "model/names.h"
+#include "base/message.h"
+#include "model/names/names.h"
 #include "protocol/symbol.h"
 
 namespace {

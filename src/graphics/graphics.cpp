@@ -12,7 +12,7 @@
 
 #include "graphics/device.h"
 #include "graphics/mswin.h"
-#include "model/message.h"
+#include "base/message.h"
 
 namespace {
 

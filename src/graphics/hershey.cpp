@@ -11,7 +11,7 @@
 
 #include "graphics/fontfile.h"
 #include "graphics/graphics.h"
-#include "model/message.h"
+#include "base/message.h"
 
 namespace {
 

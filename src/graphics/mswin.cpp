@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "graphics/device.h"
-#include "model/message.h"
+#include "base/message.h"
 
 namespace {
 

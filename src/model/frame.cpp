@@ -1,8 +1,9 @@
 // The model's part of handling one frame.
+#include "model/frame.h"
+
 #include <new>
 
-#include "model/message.h"
-#include "model/net.h"
+#include "base/message.h"
 #include "protocol/pd.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "model/message.h"
+#include "base/message.h"
 #include "model/net.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "model/message.h"
+#include "base/message.h"
 #include "model/net.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include "model/host_topn.h"
 #include "model/link_topn.h"
-#include "model/message.h"
-#include "model/names.h"
+#include "base/message.h"
+#include "model/names/names.h"
 
 namespace {
 

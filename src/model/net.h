@@ -13,11 +13,11 @@
 #include <shared_mutex>
 #include <vector>
 
-#include "model/hashtable.h"
-#include "model/list.h"
-#include "model/netaddr.h"
+#include "base/hashtable.h"
+#include "base/list.h"
+#include "base/netaddr.h"
 #include "model/ring.h"
-#include "model/timer.h"
+#include "base/timer.h"
 #include "model/topn.h"
 
 struct ProtocolNode;
@@ -166,14 +166,6 @@ void net_set_current(Network* network);
 Host* host_create(Network* network, const NetAddress* address);
 Link* link_create(Host* source, Host* destination);
 
-// Applies one frame to the model: classification, hosts, link, top lists, totals and
-// the link's protocol tally. `captured` bytes of `frame` are readable; `length` is the
-// wire length, which everything counts. Frames with fewer than 12 readable bytes carry
-// no addresses and are left to the frame ring alone (see netif_frame). Allocates only
-// when a host, link or tally node is new. Returns the frame's link, or null.
-Link* frame_apply(Network* network, const uint8_t* frame, uint32_t captured, uint32_t length);
-// Adds one classification path (null-terminated) to the link's tally tree.
-void link_tally(Link* link, const ProtocolNode* const* path, uint32_t length);
 // Lists a link for the next refreshes once a frame has used it.
 void link_mark_busy(Link* link);
 // Once per capture pass: rate samples, activity flags, link colours.

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <shared_mutex>
 
-#include "model/message.h"
+#include "base/message.h"
 
 namespace {
 

@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <mutex>
 
-#include "model/capture.h"
+#include "model/capture/capture.h"
+#include "model/frame.h"
 #include "model/net.h"
 
 inline constexpr int kDispatchFrames = 255;  // frames per capture pass at most

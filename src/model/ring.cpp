@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "model/message.h"
+#include "base/message.h"
 #include "model/net.h"
 
 namespace {

@@ -11,8 +11,8 @@
 
 #include <cstdint>
 
-#include "model/netaddr.h"
-#include "model/timer.h"
+#include "base/netaddr.h"
+#include "base/timer.h"
 
 struct Network;
 struct Link;

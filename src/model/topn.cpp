@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "model/message.h"
+#include "base/message.h"
 
 TopList* topn_create(int (*compare)(const void*, const void*), int (*get_place)(const void*),
                      void (*set_place)(void*, int), char* (*label)(const void*), uint32_t (*key)(const void*)) {

@@ -8,7 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "model/message.h"
+#include "base/message.h"
 #include "protocol/symbol.h"
 
 namespace {

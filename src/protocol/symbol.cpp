@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "model/message.h"
+#include "base/message.h"
 #include "protocol/pd.h"
 
 namespace {

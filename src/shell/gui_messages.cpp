@@ -4,7 +4,7 @@
 #include <QMessageBox>
 #include <QThread>
 
-#include "model/message.h"
+#include "base/message.h"
 
 namespace {
 

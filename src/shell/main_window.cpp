@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <atomic>
 
-#include "model/message.h"
+#include "base/message.h"
 #include "display/display.h"
 #include "display/netwindow.h"
 #include "shell/panel_column.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "model/message.h"
+#include "base/message.h"
 #include "model/net.h"
 #include "model/netif.h"
 #include "shell/replay_setup.h"

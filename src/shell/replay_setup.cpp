@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "model/hostc.h"
-#include "model/names.h"
-#include "model/netaddr.h"
+#include "model/names/hostc.h"
+#include "model/names/names.h"
+#include "base/netaddr.h"
 #include "protocol/pd.h"
 #include "protocol/pdl.h"
 

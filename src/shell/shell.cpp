@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <mutex>
 
-#include "model/message.h"
+#include "base/message.h"
 #include "model/net.h"
-#include "model/netaddr.h"
+#include "base/netaddr.h"
 #include "shell/settings.h"
 #include "shell/startup_steps.h"
 

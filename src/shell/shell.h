@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "model/capture.h"
+#include "model/capture/capture.h"
 #include "model/netif.h"
 
 inline constexpr char kProductName[] = "Hopscope";

@@ -11,8 +11,8 @@
 
 #include "display/cfocus.h"
 #include "display/palette.h"
-#include "model/hostc.h"
-#include "model/names.h"
+#include "model/names/hostc.h"
+#include "model/names/names.h"
 #include "protocol/pd.h"
 #include "protocol/pdl.h"
 

@@ -22,7 +22,7 @@
 #include "display/palette.h"
 #include "graphics/graphics.h"
 #include "graphics/mswin.h"
-#include "model/message.h"
+#include "base/message.h"
 #include "model/net.h"
 #include "model/netif.h"
 #include "protocol/pd.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "model/message.h"
+#include "base/message.h"
 #include "model/model_fixture.h"
 
 using testsupport::ether_frame;

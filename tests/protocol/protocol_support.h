@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "model/message.h"
+#include "base/message.h"
 #include "protocol/pdl.h"
 #include "protocol/protocol.h"
 #include "support/pcap_writer.h"

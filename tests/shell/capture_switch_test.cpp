@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "model/net.h"
-#include "model/netaddr.h"
+#include "base/netaddr.h"
 #include "shell/settings.h"
 #include "shell/shell.h"
 #include "shell/startup_steps.h"

@@ -7,7 +7,7 @@
 
 #include "display/cfocus.h"
 #include "display/palette.h"
-#include "model/message.h"
+#include "base/message.h"
 #include "model/net.h"
 #include "shell/settings.h"
 #include "shell/shell.h"

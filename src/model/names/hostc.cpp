@@ -1,4 +1,4 @@
-#include "model/hostc.h"
+#include "model/names/hostc.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -8,8 +8,8 @@
 #include <mutex>
 #include <new>
 
-#include "model/message.h"
-#include "model/q.h"
+#include "base/message.h"
+#include "model/names/q.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "model/netaddr.h"
+#include "base/netaddr.h"
 
 #include <cctype>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "model/message.h"
+#include "base/message.h"
 
 int g_frame_address_type = kEtherType;
 

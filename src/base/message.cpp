@@ -1,4 +1,4 @@
-#include "model/message.h"
+#include "base/message.h"
 
 #include <cstdio>
 #include <cstdlib>

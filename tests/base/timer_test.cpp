@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "model/timer.h"
+#include "base/timer.h"
 
 TEST(Timer, ElapsedFollowsTheBorrowRule) {
     EXPECT_EQ(timer_elapsed_us({10, 900000}, {11, 100000}), 200000u);

@@ -22,8 +22,8 @@
 #include <shared_mutex>
 #include <string>
 
-#include "model/hashtable.h"
-#include "model/netaddr.h"
+#include "base/hashtable.h"
+#include "base/netaddr.h"
 
 struct HostRecord;  // the name service's copy of a system resolver answer (hostc.h)
 

@@ -1,4 +1,4 @@
-#include "model/capture.h"
+#include "model/capture/capture.h"
 
 #include <pcap/pcap.h>
 #include <poll.h>

@@ -1,8 +1,8 @@
-#include "model/list.h"
+#include "base/list.h"
 
 #include <new>
 
-#include "model/message.h"
+#include "base/message.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "model/hashtable.h"
+#include "base/hashtable.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
-#include "model/message.h"
+#include "base/message.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "model/q.h"
+#include "model/names/q.h"
 
 #include <new>
 
-#include "model/message.h"
+#include "base/message.h"
 
 RequestQueue* queue_create() {
     auto* q = new (std::nothrow) RequestQueue{};

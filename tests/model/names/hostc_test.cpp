@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "model/hostc.h"
-#include "model/names.h"
-#include "model/q.h"
+#include "model/names/hostc.h"
+#include "model/names/names.h"
+#include "model/names/q.h"
 #include "support/pcap_writer.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "model/timer.h"
+#include "base/timer.h"
 
 namespace {
 

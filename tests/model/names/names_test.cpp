@@ -7,7 +7,7 @@
 #include <mutex>
 #include <string>
 
-#include "model/names.h"
+#include "model/names/names.h"
 #include "model/net.h"
 #include "support/pcap_writer.h"
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <memory>
 
-#include "model/hostc.h"
+#include "model/names/hostc.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "model/list.h"
+#include "base/list.h"
 
 inline constexpr int kAddressTypes = 7;
 inline constexpr int kAddressStorage = 24;

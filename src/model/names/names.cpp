@@ -1,4 +1,4 @@
-#include "model/names.h"
+#include "model/names/names.h"
 
 #include <atomic>
 #include <cctype>
@@ -10,7 +10,7 @@
 #include <new>
 #include <string>
 
-#include "model/message.h"
+#include "base/message.h"
 
 namespace {
 

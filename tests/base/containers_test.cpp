@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "model/hashtable.h"
-#include "model/list.h"
-#include "model/netaddr.h"
+#include "base/hashtable.h"
+#include "base/list.h"
+#include "base/netaddr.h"
 
 namespace {
 

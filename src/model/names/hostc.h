@@ -42,8 +42,8 @@
 #include <string>
 #include <vector>
 
-#include "model/names.h"
-#include "model/netaddr.h"
+#include "model/names/names.h"
+#include "base/netaddr.h"
 
 inline constexpr int kRequestByName = 0;
 inline constexpr int kRequestByAddress = 1;
