@@ -5,7 +5,7 @@
 #
 # The capture (1 000 000 frames by default) is made by tools/make_test_capture.py in
 # a temporary directory that is removed afterwards.  Nothing is built here: pass the
-# replay tool's path if it is not build/src/shell/hopscope-replay.
+# replay tool's path if it is not build/src/replay/hopscope-replay.
 #
 # usage: bench/capture_pass.sh [--replay PATH] [--protocols FILE] [--frames N]
 #                              [--hosts N] [--size SPEC] [--kind udp|mix] [--runs N]
@@ -13,7 +13,7 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-replay="$here/build/src/shell/hopscope-replay"
+replay="$here/build/src/replay/hopscope-replay"
 protocols=""
 frames=1000000
 hosts=64

@@ -16,6 +16,7 @@
 #include "display/netview.h"
 #include "graphics/graphics.h"
 #include "graphics/hershey.h"
+#include "model/engine.h"
 #include "model/net.h"
 #include "model/netif.h"
 
@@ -35,8 +36,7 @@ void open_library() {
     htextsize(0.03f, 0.03f);
     model_set_text_width(htextwidth);
     display_default_colours();
-    netaddr_startup();
-    net_list_create();
+    engine_reset();
     g_view = new NetView(1280, 1024);
     g_view->resize(1280, 1024);
 }

@@ -7,13 +7,13 @@
 #include <string>
 
 #include "base/message.h"
+#include "model/engine.h"
 #include "model/net.h"
 #include "model/netif.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool ready = [] {
-        netaddr_startup();
-        net_list_create();
+        engine_reset();
         message_set_sink([](const std::string&, const std::string&, MessageIcon) {});
         return true;
     }();

@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "model/net.h"
+#include "model/engine.h"
 #include "model/netif.h"
 #include "protocol/pd.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Network* net = [] {
-        netaddr_startup();
-        net_list_create();
+        engine_reset();
         Network* n = net_create("fuzz");
         net_list_add(n);
         net_set_current(n);

@@ -98,7 +98,7 @@ fi
 # --- start ------------------------------------------------------------------------
 # The stroke font is read from the working directory.
 cd "$data" 2>/dev/null || cd "$repo"
-program=("$build/src/shell/hopscope" "${files[@]}")
+program=("$build/src/app/hopscope" "${files[@]}")
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
     exec xvfb-run -a -s "-screen 0 1600x1000x24" "${program[@]}"
 fi

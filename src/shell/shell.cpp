@@ -4,8 +4,9 @@
 #include <mutex>
 
 #include "base/message.h"
-#include "model/net.h"
 #include "base/netaddr.h"
+#include "model/engine.h"
+#include "model/net.h"
 #include "shell/settings.h"
 #include "shell/startup_steps.h"
 
@@ -76,8 +77,8 @@ void shell_start_threads() {
     st.capture.stop.store(false);
     st.capture.hooks = steps.capture_hooks;
     st.capture_worker = std::thread(capture_thread, &st.capture);
-    steps.start_resolver();
-    steps.start_alarm_thread();
+    startup_call(steps.start_resolver);
+    startup_call(steps.start_alarm_thread);
 }
 
 void shell_stop_capture() {
@@ -86,7 +87,7 @@ void shell_stop_capture() {
     hscap::interrupt(st.capture.handle);
     capture_signal_stop(&st.capture);
     if (st.capture_worker.joinable()) st.capture_worker.join();
-    startup_steps().stop_workers();
+    startup_call(startup_steps().stop_workers);
     hscap::pcap_close(capture_swap_handle(&st.capture, nullptr));
 }
 
@@ -110,26 +111,25 @@ int shell_startup(const std::vector<std::string>& capture_files, const std::stri
     st.settings_path = settings_path;
 
     default_load(settings_path.c_str());                  // 1. settings
-    netaddr_startup();                                    // 2. address types
-    net_list_create();                                    // 3. list of networks
-    steps.hostc_init();                                   // 4. name service
-    steps.alarm_init();                                   // 5. alarm engine
+    engine_reset();                                       // 2, 3. address types, list of networks
+    startup_call(steps.hostc_init);                       // 4. name service
+    startup_call(steps.alarm_init);                       // 5. alarm engine
     st.start_time = std::time(nullptr);                   // 6. start time
-    const bool tree = steps.load_protocols(s.protocols);  // 7. protocol tree
-    steps.load_alarms(s.alarms);                          // 8. alarms
+    const bool tree = steps.load_protocols && steps.load_protocols(s.protocols);  // 7. protocol tree
+    startup_call(steps.load_alarms, s.alarms);            // 8. alarms
     if (!tree) {                                          // 9.
         std::fputs("emand: invalid pdl file \n", stdout);
         std::fflush(stdout);
         return kFatalStartupStatus;
     }
     netaddr_startup();                              // 10. a fresh address-type table
-    steps.read_names(s.ethers, s.manufacturers);   // 11. name files
-    steps.start_graphics();                         // 12. drawing library
-    if (!steps.load_font()) {                       // 13. stroke font
+    startup_call(steps.read_names, s.ethers, s.manufacturers);  // 11. name files
+    startup_call(steps.start_graphics);             // 12. drawing library
+    if (steps.load_font && !steps.load_font()) {    // 13. stroke font
         message_show(kProductName, "Couldn't find font data!", MessageIcon::Warning);
         return kFatalStartupStatus;
     }
-    steps.text_size(s.font_size.load());  // 14.
+    startup_call(steps.text_size, s.font_size.load());  // 14.
 
     // Capture files named on the command line head the adapter list.
     st.file_count = 0;
@@ -156,9 +156,9 @@ int shell_startup(const std::vector<std::string>& capture_files, const std::stri
         shell_validate_adapter(static_cast<unsigned>(s.interface.load()), st.adapter_count, st.adapters);
     shell_open_adapter(index);  // 19, 20. open it; its network is current
 
-    steps.read_focus(s.cfdump, s.focus);  // 21. focus
+    startup_call(steps.read_focus, s.cfdump, s.focus);  // 21. focus
     // 22. window classes and the open-window list: the main window's side.
-    steps.build_palette();   // 23. logical palette
+    startup_call(steps.build_palette);  // 23. logical palette
     shell_start_threads();   // 24. stop event and worker threads
     return 0;
 }

@@ -1,6 +1,8 @@
 // The start-up and shutdown steps that belong to other subsystems, as one table of call
-// sites. start-up (shell.h) and shutdown (the main window) call through this table in
-// their fixed order; each entry's default is in startup_steps.cpp. Tests replace
+// sites. Start-up (shell.h) and shutdown (the main window) call through this table in
+// their fixed order. The table starts empty, and an empty entry does nothing (an empty
+// protocol step gives no tree, an empty font step asks for no font); the program fills
+// it with the real steps before start-up (app/steps.h, app/program.h). Tests replace
 // entries to watch the order or to fake a module.
 #pragma once
 
@@ -31,8 +33,12 @@ struct StartupSteps {
 
 // The table the program uses.
 StartupSteps& startup_steps();
-// The defaults (the table as the program starts with it).
-StartupSteps startup_steps_default();
+
+// Calls a step when the table has one.
+template <class Fn, class... Args>
+void startup_call(Fn* step, Args... args) {
+    if (step) step(args...);
+}
 
 // True when the stroke-font file can be opened for reading and writing, which is what
 // start-up asks of "font.bin" in the working directory.

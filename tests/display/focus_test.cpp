@@ -23,6 +23,7 @@
 #include "graphics/graphics.h"
 #include "graphics/mswin.h"
 #include "base/message.h"
+#include "model/engine.h"
 #include "model/net.h"
 #include "model/netif.h"
 #include "protocol/pd.h"
@@ -108,8 +109,7 @@ protected:
         palette_reset();
         free_logical_palette();
         focus_dictionary().clear();
-        netaddr_startup();
-        net_list_create();
+        engine_reset();
         cfocus_set_current(nullptr);
         pd_set_root(root_);
         model_set_clock({});
@@ -563,7 +563,7 @@ TEST_F(FocusTest, TheShippedFileHasTheDefaultFocusAndVisibleDistinctColours) {
 }
 
 TEST(FocusReplay, TheReplayToolColoursTheDemoByTheShippedFocus) {
-    const std::string tool = std::string(HOPSCOPE_BIN_DIR) + "/src/shell/hopscope-replay";
+    const std::string tool = std::string(HOPSCOPE_BIN_DIR) + "/src/replay/hopscope-replay";
     if (!std::filesystem::exists(tool)) GTEST_SKIP() << "no replay tool";
     const std::string data = HOPSCOPE_DATA_DIR;
     const std::string png = testsupport::temp_path("demo-focus.png");

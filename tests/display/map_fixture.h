@@ -15,6 +15,7 @@
 #include "graphics/graphics.h"
 #include "graphics/hershey.h"
 #include "graphics/mswin.h"
+#include "model/engine.h"
 #include "model/net.h"
 #include "protocol/pd.h"
 
@@ -22,11 +23,7 @@ class MapTest : public ::testing::Test {
 protected:
     void SetUp() override {
         display_set_draw_pacing(false);  // every display_draw renders
-        netaddr_startup();
-        net_list_create();
-        pd_set_root(nullptr);
-        model_set_focus_source(nullptr);
-        model_set_clock({});
+        engine_reset();
         model_settings().font_scale.store(0.5f);
         MapSettings& s = map_settings();
         s.node_scale = 0.2;

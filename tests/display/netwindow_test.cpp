@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "display/map_fixture.h"
-#include "display/netwindow.h"
+#include "display/qt/netwindow.h"
 
 namespace {
 
@@ -43,9 +43,9 @@ TEST_F(NetWindowTest, ResizeReportsTheAspectAndSetsTheView) {
     EXPECT_EQ(aspect.last().at(0).toInt(), 50);
     EXPECT_FLOAT_EQ(window.view().half_height(), 2.6f);
     EXPECT_EQ(window.view().image().width(), 1000) << "the image keeps its full-screen size";
-    EXPECT_EQ(NetWindowMessage::kAspect, 1025);
-    EXPECT_EQ(NetWindowMessage::kZoom, 1026);
-    EXPECT_EQ(NetWindowMessage::kFontChanged, 1027);
+    EXPECT_EQ(kMsgMapAspect, 1025);
+    EXPECT_EQ(kMsgZoomRect, 1026);
+    EXPECT_EQ(kMsgFontChange, 1027);
 }
 
 TEST_F(NetWindowTest, ZoomMessageIsAppliedAtTheNextPaint) {

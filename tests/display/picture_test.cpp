@@ -91,7 +91,7 @@ TEST_F(MapTest, PictureOfAScene) {
 
 namespace {
 
-const std::string kTool = std::string(HOPSCOPE_BIN_DIR) + "/src/shell/hopscope-replay";
+const std::string kTool = std::string(HOPSCOPE_BIN_DIR) + "/src/replay/hopscope-replay";
 
 // Ten seconds: five clients talk to a server, which answers with big frames; one
 // client broadcasts ARP; the last client falls silent after two seconds.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "model/engine.h"
 #include "model/net.h"
 #include "model/netif.h"
 #include "protocol/pd.h"
@@ -16,11 +17,7 @@ public:
     NetAddress addr_a, addr_b;
 protected:
     void SetUp() override {
-        netaddr_startup();
-        net_list_create();
-        pd_set_root(nullptr);
-        model_set_focus_source(nullptr);
-        model_set_clock({});
+        engine_reset();
         addr_a = addr("00:00:00:00:00:0a");
         addr_b = addr("00:00:00:00:00:0b");
         net = net_create("test0");

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "model/engine.h"
 #include "model/net.h"
 #include "model/netif.h"
 #include "protocol/pd.h"
@@ -44,8 +45,7 @@ void operator delete(void* p, size_t) noexcept { __libc_free(p); }
 void operator delete[](void* p, size_t) noexcept { __libc_free(p); }
 
 TEST(PerFramePath, AllocatesNothingForKnownHostsLinksAndProtocols) {
-    netaddr_startup();
-    net_list_create();
+    engine_reset();
     Network* net = net_create("alloc");
     net_list_add(net);
     net_set_current(net);

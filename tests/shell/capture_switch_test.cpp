@@ -20,8 +20,10 @@
 
 #include "model/net.h"
 #include "base/netaddr.h"
+#include "model/engine.h"
 #include "shell/settings.h"
 #include "shell/shell.h"
+#include "app/steps.h"
 #include "shell/startup_steps.h"
 #include "support/pcap_writer.h"
 
@@ -80,11 +82,10 @@ void draw_reading_settings(Network*) {
 
 TEST(CaptureSwitch, SwitchesAndShutdownNeverMixAdaptersOrRace) {
     hscap::reset_sources();
-    startup_steps() = startup_steps_default();
+    startup_steps() = app_startup_steps();
     startup_steps().capture_hooks.draw = draw_reading_settings;
     default_clear();
-    netaddr_startup();
-    net_list_create();
+    engine_reset();
 
     const std::string a = capture_of("a.pcap", 0x10, 5), b = capture_of("b.pcap", 0x40, 7);
     char err[hscap::kErrbufSize] = {};
@@ -142,7 +143,7 @@ TEST(CaptureSwitch, SwitchesAndShutdownNeverMixAdaptersOrRace) {
     shell_stop_capture();
     EXPECT_EQ(st.capture.handle, nullptr);
     hscap::reset_sources();
-    startup_steps() = startup_steps_default();
+    startup_steps() = app_startup_steps();
 }
 
 // A live adapter on a segment where nothing is sent: every pass must still end at its
@@ -167,8 +168,7 @@ TEST(SilentSegmentDeathTest, PassesEndAndStopReturnsWithoutAnyFrame) {
             hscap::reset_sources();
             default_clear();
             settings().snaplen = 54;
-            netaddr_startup();
-            net_list_create();
+            engine_reset();
             ShellState& st = shell_state();
             st.adapters = hscap::pcap_lookupdevs(st.errbuf);
             st.adapter_count = hscap::pcap_get_interface_count();

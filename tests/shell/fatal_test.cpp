@@ -12,11 +12,12 @@
 #include <thread>
 
 #include "shell/fatal.h"
-#include "shell/gui_steps.h"
-#include "shell/main_window.h"
-#include "shell/popup.h"
+#include "app/program.h"
+#include "shell/qt/main_window.h"
+#include "lists/qt/popup.h"
 #include "shell/settings.h"
 #include "shell/shell.h"
+#include "app/steps.h"
 #include "shell/startup_steps.h"
 #include "shell/test_files.h"
 #include "support/pcap_writer.h"
@@ -57,8 +58,8 @@ void faulting_draw(Network*) { raise_fault(Fault::NullWrite); }
 // Runs the program's start-up, window and message loop, changes a setting from the
 // menu, then meets the fault.
 [[noreturn]] void run_until(Fault fault, const std::string& key, const std::string& capture) {
-    startup_steps() = startup_steps_default();
-    shell_gui_steps_install();
+    startup_steps() = app_startup_steps();
+    app_install_program_steps();
     startup_steps().focus_dump = write_focus_marker;
     startup_steps().alarm_dump = write_alarm_marker;
     if (fault == Fault::OnCaptureThread) startup_steps().capture_hooks.draw = faulting_draw;
@@ -133,8 +134,8 @@ TEST(FatalGuardDeathTest, TheSameRunQuitFromTheMenuWritesEverything) {
     g_alarm_marker = shared_path("alarms-written-quit");
     EXPECT_EXIT(
         {
-            startup_steps() = startup_steps_default();
-            shell_gui_steps_install();
+            startup_steps() = app_startup_steps();
+            app_install_program_steps();
             startup_steps().focus_dump = write_focus_marker;
             startup_steps().alarm_dump = write_alarm_marker;
             if (shell_startup({capture}, key) != 0) std::_Exit(3);

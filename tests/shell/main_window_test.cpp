@@ -15,16 +15,17 @@
 
 #include "model/net.h"
 #include "display/display.h"
-#include "display/netwindow.h"
-#include "shell/gui_steps.h"
-#include "shell/main_window.h"
-#include "shell/panel_column.h"
-#include "shell/popup.h"
+#include "display/qt/netwindow.h"
+#include "app/program.h"
+#include "shell/qt/main_window.h"
+#include "shell/qt/panel_column.h"
+#include "lists/qt/popup.h"
 #include "shell/settings.h"
 #include "shell/shell.h"
+#include "app/steps.h"
 #include "shell/startup_steps.h"
 #include "shell/test_files.h"
-#include "shell/window_messages.h"
+#include "ui/window_messages.h"
 #include "support/pcap_writer.h"
 
 using namespace shelltest;
@@ -65,8 +66,8 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void start(const std::string& key_values = "") {
         hscap::reset_sources();
-        startup_steps() = startup_steps_default();
-        shell_gui_steps_install();
+        startup_steps() = app_startup_steps();
+        app_install_program_steps();
         startup_steps().focus_dump = record_focus_dump;
         startup_steps().alarm_dump = record_alarm_dump;
         g_calls.clear();
@@ -84,7 +85,7 @@ protected:
     void TearDown() override {
         window_.reset();
         hscap::reset_sources();
-        startup_steps() = startup_steps_default();
+        startup_steps() = app_startup_steps();
         command_hooks() = CommandHooks{};
     }
     bool checked(int number) { return window_->action(number)->isChecked(); }

@@ -11,6 +11,7 @@
 #include "model/net.h"
 #include "shell/settings.h"
 #include "shell/shell.h"
+#include "app/steps.h"
 #include "shell/startup_steps.h"
 #include "shell/test_files.h"
 #include "support/pcap_writer.h"
@@ -100,12 +101,12 @@ class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
         hscap::reset_sources();
-        startup_steps() = startup_steps_default();
+        startup_steps() = app_startup_steps();
     }
     void TearDown() override {
         shell_stop_capture();
         hscap::reset_sources();
-        startup_steps() = startup_steps_default();
+        startup_steps() = app_startup_steps();
     }
 };
 

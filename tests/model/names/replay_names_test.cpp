@@ -24,7 +24,7 @@ std::string run(const std::string& command) {
 }  // namespace
 
 TEST(ReplayNames, DumpShowsLocalNamesAndManufacturers) {
-    const std::string tool = HOPSCOPE_BIN_DIR "/src/shell/hopscope-replay";
+    const std::string tool = HOPSCOPE_BIN_DIR "/src/replay/hopscope-replay";
     if (!std::filesystem::exists(tool)) GTEST_SKIP() << "hopscope-replay not built";
 
     const std::string capture = testsupport::temp_path("names.pcap");

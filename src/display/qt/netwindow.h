@@ -4,14 +4,13 @@
 // image to the screen under the drawing lock and applies zoom and font changes, which
 // therefore show from the next frame on.
 //
-// Messages it takes, as events posted to it (numbered from WM_USER = 1024):
-//   NetWindowMessage::kZoom (1026): a NetZoomEvent with a rectangle in percent of the
-//       Zoom Box overview, y downward (post_zoom()).
-//   NetWindowMessage::kFontChanged (1027): a plain QEvent of that type; the font scale
-//       changed (post_font_changed()).
+// Messages it takes, as events posted to it (ui/window_messages.h):
+//   kMsgZoomRect (1026): a NetZoomEvent with a rectangle in percent of the Zoom Box
+//       overview, y downward (post_zoom()).
+//   kMsgFontChange (1027): a plain QEvent of that type; the font scale changed
+//       (post_font_changed()).
 // What it sends, as Q_SIGNALS:
-//   aspectChanged(percent): NetWindowMessage::kAspect (1025), to the Zoom Box after
-//       each resize.
+//   aspectChanged(percent): kMsgMapAspect (1025), to the Zoom Box after each resize.
 //   painted(): after each paint, so the Zoom Box overview repaints.
 //
 // One network window exists at a time: the drawing library has one image.
@@ -21,19 +20,12 @@
 #include <QWidget>
 
 #include "display/netview.h"
-
-// The numbers of the window's messages.
-struct NetWindowMessage {
-    static constexpr int kFirstUser = 1024;               // WM_USER
-    static constexpr int kAspect = kFirstUser + 1;        // 1025, to the Zoom Box
-    static constexpr int kZoom = kFirstUser + 2;          // 1026, from the Zoom Box
-    static constexpr int kFontChanged = kFirstUser + 3;   // 1027, from the Controls panel
-};
+#include "ui/window_messages.h"
 
 // The zoom message with its rectangle.
 class NetZoomEvent : public QEvent {
 public:
-    explicit NetZoomEvent(const ZoomRect& rect) : QEvent(QEvent::Type(NetWindowMessage::kZoom)), rect_(rect) {}
+    explicit NetZoomEvent(const ZoomRect& rect) : QEvent(QEvent::Type(kMsgZoomRect)), rect_(rect) {}
     [[nodiscard]] const ZoomRect& rect() const { return rect_; }
 
 private:

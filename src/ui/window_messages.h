@@ -1,6 +1,8 @@
-// Private window messages: the notices that windows post or send one another. Each is a
-// Qt event whose type is the message's number, so the numbers stay what the windows
-// agree on. Numbers count from the platform's first user message, 1024.
+// Private window messages: the one table of the notices that windows post or send one
+// another. Each is a Qt event whose type is the message's number, so the numbers stay
+// what the windows agree on. Numbers count from the platform's first user message, 1024.
+// The messages that carry more than two plain parameters have an event class of their
+// own beside their receiver (the zoom rectangle: display/qt/netwindow.h).
 #pragma once
 
 #include <QEvent>
@@ -9,9 +11,9 @@
 
 enum WindowMessage : int {
     kWmUser = 1024,
-    kMsgMapAspect = kWmUser + 1,            // 1025: map aspect, to the Zoom Box
-    kMsgZoomRect = kWmUser + 2,             // 1026: zoom rectangle, to the network window
-    kMsgFontChange = kWmUser + 3,           // 1027: font change, to the network window
+    kMsgMapAspect = kWmUser + 1,            // 1025: map aspect, from the network window to the Zoom Box
+    kMsgZoomRect = kWmUser + 2,             // 1026: zoom rectangle, from the Zoom Box to the network window
+    kMsgFontChange = kWmUser + 3,           // 1027: font change, from the Controls panel to the network window
     kMsgStatisticsRefresh = kWmUser + 6,    // 1030: posted to the Statistics panel every capture pass
     kMsgAdapterChanged = kWmUser + 4000,    // 5024: adapter changed, to the list windows
     kMsgListStart = kWmUser + 4001,         // 5025: start, to the list windows
@@ -33,5 +35,6 @@ private:
     intptr_t value_;
 };
 
+static_assert(kMsgMapAspect == 1025 && kMsgZoomRect == 1026 && kMsgFontChange == 1027);
 static_assert(kMsgAdapterChanged == 5024 && kMsgListStart == 5025 && kMsgStatisticsRefresh == 1030);
 static_assert(int(kMsgMapAspect) >= int(QEvent::User) && int(kMsgPanelAdapterChanged) <= int(QEvent::MaxUser));

@@ -1,10 +1,11 @@
-#include "shell/gui_messages.h"
+#include "ui/message_box.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QThread>
 
 #include "base/message.h"
+#include "ui/qtext.h"
 
 namespace {
 
@@ -24,9 +25,9 @@ void show_box(const QString& title, const QString& text, MessageIcon icon) {
 
 }  // namespace
 
-void gui_messages_install() {
+void ui_message_box_install() {
     message_set_sink([](const std::string& title, const std::string& text, MessageIcon icon) {
-        const QString t = QString::fromStdString(title), m = QString::fromStdString(text);
+        const QString t = ui_text(title), m = ui_text(text);
         QCoreApplication* app = QCoreApplication::instance();
         if (!app) return;
         if (QThread::currentThread() == app->thread()) show_box(t, m, icon);

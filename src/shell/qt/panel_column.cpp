@@ -1,4 +1,4 @@
-#include "shell/panel_column.h"
+#include "shell/qt/panel_column.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -7,7 +7,8 @@
 
 #include <algorithm>
 
-#include "shell/window_messages.h"
+#include "ui/window_messages.h"
+#include "ui/qtext.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ public:
     EmptyPanel(const char* name, QWidget* parent) : QFrame(parent) {
         setObjectName(name);
         setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        auto* label = new QLabel(QString::fromUtf8(name), this);
+        auto* label = new QLabel(ui_text(name), this);
         label->setEnabled(false);
         label->move(6, 4);
     }

@@ -1,4 +1,4 @@
-#include "display/netwindow.h"
+#include "display/qt/netwindow.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -40,7 +40,7 @@ void NetWindow::post_zoom(NetWindow* window, int x0, int y0, int x1, int y1) {
 }
 
 void NetWindow::post_font_changed(NetWindow* window) {
-    if (window) QCoreApplication::postEvent(window, new QEvent(QEvent::Type(NetWindowMessage::kFontChanged)));
+    if (window) QCoreApplication::postEvent(window, new QEvent(QEvent::Type(kMsgFontChange)));
 }
 
 void NetWindow::request_repaint(void* self) {
@@ -50,11 +50,11 @@ void NetWindow::request_repaint(void* self) {
 }
 
 bool NetWindow::event(QEvent* e) {
-    if (e->type() == QEvent::Type(NetWindowMessage::kZoom)) {
+    if (e->type() == QEvent::Type(kMsgZoomRect)) {
         if (auto* zoom = dynamic_cast<NetZoomEvent*>(e)) view_.post_zoom(zoom->rect());
         return true;
     }
-    if (e->type() == QEvent::Type(NetWindowMessage::kFontChanged)) {
+    if (e->type() == QEvent::Type(kMsgFontChange)) {
         view_.post_font_change();
         return true;
     }

@@ -1,9 +1,9 @@
-#include "shell/popup.h"
+#include "lists/qt/popup.h"
 
 #include <QCoreApplication>
 #include <QPointer>
 
-#include "shell/window_messages.h"
+#include "ui/window_messages.h"
 
 namespace {
 

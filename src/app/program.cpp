@@ -1,11 +1,10 @@
-#include "shell/gui_steps.h"
+#include "app/program.h"
 
-#include "display/display.h"
+#include "app/pass.h"
 #include "display/palette.h"
 #include "graphics/graphics.h"
 #include "graphics/hershey.h"
 #include "model/net.h"
-#include "shell/main_window.h"
 #include "shell/startup_steps.h"
 
 namespace {
@@ -46,11 +45,19 @@ void text_size(double font_size) {
 
 }  // namespace
 
-void shell_gui_steps_install() {
+void app_install_program_steps() {
     StartupSteps& s = startup_steps();
     s.start_graphics = start_graphics;
     s.load_font = load_font;
     s.text_size = text_size;
-    s.capture_hooks.statistics_notice = shell_statistics_notice;
-    s.capture_hooks.draw = display_draw;
+    s.capture_hooks = app_capture_hooks();
+    // The windows that other subsystems add plug into the main window's command hooks
+    // (shell/qt/main_window.h: command_hooks()) here, as they land:
+    //   PENDING (adapter chooser, shell/qt): choose_adapter; (help, shell/qt): help_topics
+    //   PENDING (focus builder, display/qt): focus_builder
+    //   PENDING (alarm builder, alarm/qt): alarm_builder
+    //   PENDING (list windows, lists/qt): host_list, top_hosts, top_links, top_alarms
+    //   PENDING (reports, reports/qt): start_report
+    // and the Zoom Box (display/qt) marks the nodes it draws through
+    // display_set_mark_node (display/display.h).
 }

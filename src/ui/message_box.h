@@ -4,4 +4,4 @@
 #pragma once
 
 // Installs the message-box sink. Call once the application object exists.
-void gui_messages_install();
+void ui_message_box_install();

@@ -27,16 +27,17 @@ struct ReplayMapOptions {
     std::string focus_name;
 };
 
-// Parses "WxH" (both 1..16384). False for anything else.
-bool replay_map_parse_size(const char* text, int* width, int* height);
+// Whether this build of the tool has the drawing library (map.cpp) or not
+// (map_none.cpp, whose other functions then refuse).
+[[nodiscard]] bool replay_map_available();
 
 // Opens the drawing library on an off-screen image, loads the stroke font and sets the
 // map settings, before any frame is read (so that hosts get their label widths when
 // they are created). False, after a message on standard error, when the font cannot
 // be read, the focus names a protocol the tree does not have, the focus file cannot be
 // read or holds no focus of the name asked for.
-bool replay_map_open(const ReplayMapOptions& options);
+[[nodiscard]] bool replay_map_open(const ReplayMapOptions& options);
 
 // Renders the network's map and writes the PNG. False, after a message, when the file
 // cannot be written.
-bool replay_map_write(Network* network, const std::string& path);
+[[nodiscard]] bool replay_map_write(Network* network, const std::string& path);

@@ -1,4 +1,4 @@
-#include "shell/main_window.h"
+#include "shell/qt/main_window.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -16,13 +16,14 @@
 
 #include "base/message.h"
 #include "display/display.h"
-#include "display/netwindow.h"
-#include "shell/panel_column.h"
-#include "shell/popup.h"
+#include "display/qt/netwindow.h"
+#include "shell/qt/panel_column.h"
+#include "lists/qt/popup.h"
 #include "shell/settings.h"
 #include "shell/shell.h"
 #include "shell/startup_steps.h"
-#include "shell/window_messages.h"
+#include "ui/window_messages.h"
+#include "ui/qtext.h"
 
 namespace {
 
@@ -163,9 +164,9 @@ void MainWindow::build_menu() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(kMenuName);
     for (const DropDown& d : kMenu) {
-        QMenu* menu = bar->addMenu(QString::fromUtf8(d.title));
+        QMenu* menu = bar->addMenu(ui_text(d.title));
         menus_.append(menu);
-        const QString title_help = QString::fromUtf8(shell_string(d.help_string));
+        const QString title_help = ui_text(shell_string(d.help_string));
         connect(menu, &QMenu::aboutToShow, this, [this, title_help] { show_help(title_help); });
         connect(menu, &QMenu::aboutToHide, this, [this] { show_help(kReadyText); });
         for (const MenuItem& item : d.items) {
@@ -173,12 +174,12 @@ void MainWindow::build_menu() {
                 menu->addSeparator();
                 continue;
             }
-            QAction* a = menu->addAction(QString::fromUtf8(item.title));
+            QAction* a = menu->addAction(ui_text(item.title));
             a->setData(item.number);
             if (std::find(std::begin(kCheckable), std::end(kCheckable), item.number) != std::end(kCheckable))
                 a->setCheckable(true);
             const int number = item.number;
-            connect(a, &QAction::hovered, this, [this, number] { show_help(QString::fromUtf8(shell_string(number))); });
+            connect(a, &QAction::hovered, this, [this, number] { show_help(ui_text(shell_string(number))); });
             connect(a, &QAction::triggered, this, [this, number] { command(number); });
             actions_[number] = a;
         }
@@ -215,7 +216,7 @@ void MainWindow::set_initial_checks() {
     check(kCmdManufacturer, s.show_manufacturers == 1);
 }
 
-void MainWindow::update_title() { setWindowTitle(QString::fromStdString(shell_window_title(shell_current_adapter()))); }
+void MainWindow::update_title() { setWindowTitle(ui_text(shell_window_title(shell_current_adapter()))); }
 
 void MainWindow::command(int number) {
     Settings& s = settings();
@@ -303,9 +304,9 @@ void MainWindow::shutdown() {
     shell_stop_capture();
     g_statistics_target.store(nullptr);
     // 2. Custom focus file and palette; 3. alarm file.
-    steps.focus_dump(s.cfdump);
-    steps.free_palette();
-    steps.alarm_dump(s.alarms);
+    startup_call(steps.focus_dump, s.cfdump);
+    startup_call(steps.free_palette);
+    startup_call(steps.alarm_dump, s.alarms);
     // 4. The network window and the panel column (the Alarm Output window stores its
     // column widths as it goes).
     delete client_->panel_column;

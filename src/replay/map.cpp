@@ -1,4 +1,4 @@
-#include "shell/replay_map.h"
+#include "replay/map.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +14,7 @@
 #include "graphics/hershey.h"
 #include "model/net.h"
 #include "protocol/symbol.h"
+#include "ui/qtext.h"
 
 namespace {
 
@@ -56,15 +57,7 @@ bool readable(const std::string& path) {
 
 }  // namespace
 
-bool replay_map_parse_size(const char* text, int* width, int* height) {
-    if (!text) return false;
-    int w = 0, h = 0, used = 0;
-    if (std::sscanf(text, "%dx%d%n", &w, &h, &used) != 2 || text[used] != '\0') return false;
-    if (w < 1 || h < 1 || w > 16384 || h > 16384) return false;
-    *width = w;
-    *height = h;
-    return true;
-}
+bool replay_map_available() { return true; }
 
 bool replay_map_open(const ReplayMapOptions& o) {
     std::string font = o.font;
@@ -132,7 +125,7 @@ bool replay_map_write(Network* network, const std::string& path) {
     }
     bool saved = false;
     const int w = g_view->width(), h = g_view->height();
-    g_view->paint([&](const QImage& image) { saved = image.copy(0, 0, w, h).save(QString::fromStdString(path), "PNG"); });
+    g_view->paint([&](const QImage& image) { saved = image.copy(0, 0, w, h).save(ui_text(path), "PNG"); });
     if (!saved) std::fprintf(stderr, "hopscope-replay: cannot write %s\n", path.c_str());
     return saved;
 }

@@ -10,13 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "app/program.h"
+#include "app/steps.h"
+#include "lists/qt/popup.h"
 #include "shell/fatal.h"
-#include "shell/gui_messages.h"
-#include "shell/gui_steps.h"
-#include "shell/main_window.h"
-#include "shell/popup.h"
+#include "shell/qt/main_window.h"
 #include "shell/settings.h"
 #include "shell/shell.h"
+#include "ui/message_box.h"
+#include "ui/qtext.h"
 
 namespace {
 
@@ -40,7 +42,7 @@ int main(int argc, char** argv) {
     // The user's locale is for what the windows show; numbers in files are read and
     // written with a decimal point whatever the locale.
     std::setlocale(LC_NUMERIC, "C");
-    gui_messages_install();
+    ui_message_box_install();
     fatal_guard_install(has_display(QGuiApplication::platformName()));
 
     std::vector<std::string> files;
@@ -50,10 +52,11 @@ int main(int argc, char** argv) {
             std::puts("usage: hopscope [CAPTURE-FILE...]");
             return 0;
         }
-        files.push_back(args[i].toStdString());
+        files.push_back(ui_engine_text(args[i]));
     }
 
-    shell_gui_steps_install();
+    startup_steps() = app_startup_steps();
+    app_install_program_steps();
     const std::string key = default_key_path();
     if (int rc = shell_startup(files, key); rc != 0) return rc;  // steps 1 to 24
 

@@ -1,0 +1,43 @@
+#include "model/dump.h"
+
+#include <cstdint>
+#include <string>
+
+#include "model/net.h"
+#include "protocol/protocol.h"
+
+namespace {
+
+const char* protocol_name(const ProtocolNode* node) { return node ? node->name : "?"; }
+
+void print_tally(std::FILE* out, const Link* l, const ProtocolTally* t, const std::string& prefix) {
+    for (; t; t = t->next) {
+        std::string path = prefix.empty() ? std::string(protocol_name(t->protocol)) : prefix + "/" + protocol_name(t->protocol);
+        std::fprintf(out, "tally\t%s\t%s\t%s\t%u\t%u\n", l->source->address_text, l->destination->address_text,
+                     path.c_str(), t->frames, t->bytes);
+        print_tally(out, l, t->first_child, path);
+    }
+}
+
+}  // namespace
+
+void net_dump(std::FILE* out, const Network* net) {
+    uint64_t frames = 0, bytes = 0;
+    list_foreach(net->host_list, [&](void* item) {
+        frames += static_cast<const Host*>(item)->total_frames;
+        bytes += static_cast<const Host*>(item)->total_bytes;
+    });
+    std::fprintf(out, "network\t%s\t%d\t%llu\t%llu\n", net->name, net->host_count,
+                 static_cast<unsigned long long>(frames), static_cast<unsigned long long>(bytes));
+    list_foreach(net->host_list, [&](void* item) {
+        auto* h = static_cast<const Host*>(item);
+        std::fprintf(out, "host\t%s\t%u\t%u\t%s\t%s\n", h->address_text, h->total_frames, h->total_bytes,
+                     h->name ? h->name : "", h->manufacturer_text);
+        hashtable_foreach(h->link_table, [&](void*, void* value) {
+            auto* l = static_cast<const Link*>(value);
+            std::fprintf(out, "link\t%s\t%s\t%u\t%u\n", l->source->address_text, l->destination->address_text,
+                         l->total_frames, l->total_bytes);
+            print_tally(out, l, l->protocol_tree, "");
+        });
+    });
+}

@@ -1,0 +1,48 @@
+#include "model/engine.h"
+
+#include <cstdio>
+
+#include "base/netaddr.h"
+#include "model/names/hostc.h"
+#include "model/names/names.h"
+#include "model/net.h"
+#include "protocol/pd.h"
+#include "protocol/pdl.h"
+
+void engine_reset() {
+    netaddr_startup();
+    net_list_create();
+    model_set_clock({});
+    model_set_focus_source(nullptr);
+    pd_set_root(nullptr);
+}
+
+void engine_start_name_service() { hostc_init(); }
+
+ProtocolNode* engine_load_protocols(const char* path, bool classify) {
+    ProtocolNode* root = pdl_parse(path);
+    if (root && classify) pd_set_root(root);
+    return root;
+}
+
+EngineStatus engine_read_names(const char* ethers, const char* manufacturers, bool required) {
+    if (ethers && ethers_read(ethers) != 0 && required) return EngineStatus::ethers_unreadable;
+    if (manufacturers) {
+        if (required) {
+            std::FILE* f = std::fopen(name_file_path(manufacturers).c_str(), "rb");
+            if (!f) return EngineStatus::manufacturers_unreadable;
+            std::fclose(f);
+        }
+        manf_read(manufacturers);
+    }
+    return EngineStatus::ok;
+}
+
+EngineStatus engine_start(const EngineOptions& o) {
+    engine_reset();
+    if (!o.protocols.empty() && !engine_load_protocols(o.protocols.c_str(), o.classify))
+        return EngineStatus::no_protocol_tree;
+    engine_start_name_service();
+    auto named = [](const std::string& path) { return path.empty() ? nullptr : path.c_str(); };
+    return engine_read_names(named(o.ethers), named(o.manufacturers), true);
+}

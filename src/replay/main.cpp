@@ -1,0 +1,114 @@
+// hopscope-replay: runs a capture file through the same capture layer and capture pass
+// as the program (255-frame dispatches, a refresh after each), as fast as the file
+// can be read, and prints what the model holds after the last frame.
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "base/message.h"
+#include "model/dump.h"
+#include "model/engine.h"
+#include "model/net.h"
+#include "model/netif.h"
+#include "replay/map.h"
+#include "replay/options.h"
+
+namespace {
+
+// Says why the engine did not start, in the tool's words.
+void report(EngineStatus status, const EngineOptions& o) {
+    switch (status) {
+        case EngineStatus::ok: break;
+        case EngineStatus::no_protocol_tree:
+            std::fprintf(stderr, "hopscope-replay: %s gives no protocol tree\n", o.protocols.c_str());
+            break;
+        case EngineStatus::ethers_unreadable:
+            std::fprintf(stderr, "hopscope-replay: cannot read ethers file %s\n", o.ethers.c_str());
+            break;
+        case EngineStatus::manufacturers_unreadable:
+            std::fprintf(stderr, "hopscope-replay: cannot read manufacturers file %s\n", o.manufacturers.c_str());
+            break;
+    }
+}
+
+// The capture source: the file, or the live adapter by its name. Null after a message.
+const hscap::Adapter* choose_source(const ReplayOptions& o) {
+    char err[hscap::kErrbufSize] = {};
+    if (o.from_file && hscap::add_capture_file(o.file.c_str(), hscap::Pace::Fastest, false, err) != 0) {
+        std::fprintf(stderr, "hopscope-replay: cannot read capture file: %s\n", err);
+        return nullptr;
+    }
+    hscap::pcap_init();
+    hscap::Adapter** adapters = hscap::pcap_lookupdevs(err);
+    const hscap::Adapter* chosen = nullptr;
+    for (hscap::Adapter** a = adapters; *a; ++a)
+        if (o.from_file || std::strcmp((*a)->name, o.live.c_str()) == 0) {
+            chosen = *a;
+            break;
+        }
+    if (!chosen) {
+        std::fprintf(stderr, "hopscope-replay: no adapter named %s\n", o.live.c_str());
+        return nullptr;
+    }
+    if (chosen->network_type != 0) {
+        std::fprintf(stderr, "hopscope-replay: %s: not an Ethernet %s\n", chosen->name,
+                     o.from_file ? "capture" : "adapter that is up");
+        return nullptr;
+    }
+    return chosen;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ReplayOptions o;
+    switch (replay_parse_options(argc, argv, &o)) {
+        case ReplayParse::run: break;
+        case ReplayParse::help: return 0;
+        case ReplayParse::usage_error: return 2;
+    }
+
+    bool damaged = false;
+    message_set_sink([&](const std::string& title, const std::string& text, MessageIcon icon) {
+        std::fprintf(stderr, "hopscope-replay: %s: %s\n", title.c_str(), text.c_str());
+        if (icon != MessageIcon::Information) damaged = true;
+    });
+
+    if (const EngineStatus status = engine_start(o.engine); status != EngineStatus::ok) {
+        report(status, o.engine);
+        return 1;
+    }
+    // Before any frame: hosts measure their labels when they are created.
+    if (o.map && !replay_map_open(o.map_options)) return 1;
+    const hscap::Adapter* chosen = choose_source(o);
+    if (!chosen) return 1;
+    Network* net = net_create(hscap::pcap_if_name(chosen));
+    net_list_add(net);
+    net_set_current(net);
+    char err[hscap::kErrbufSize] = {};
+    hscap::Handle* handle = hscap::pcap_open_live(hscap::pcap_if_name(chosen), o.from_file ? 65535 : 54, 1, 600, err);
+    if (!handle) {
+        std::fprintf(stderr, "hopscope-replay: cannot open %s: %s\n", o.from_file ? o.file.c_str() : o.live.c_str(),
+                     err);
+        return 1;
+    }
+    if (!o.from_file) std::fprintf(stderr, "capturing on %s\n", o.live.c_str());
+
+    CaptureContext ctx;
+    ctx.handle = handle;
+    const auto t0 = std::chrono::steady_clock::now();
+    auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(); };
+    while (!hscap::finished(handle) && (o.from_file || elapsed() < o.duration))
+        if (capture_pass(&ctx, net, handle) < 0) break;
+    const double secs = elapsed();
+    if (o.timing) {
+        const auto frames = hscap::delivered(handle);
+        std::fprintf(stderr, "frames\t%llu\nseconds\t%.6f\nframes_per_second\t%.0f\n",
+                     static_cast<unsigned long long>(frames), secs, secs > 0 ? frames / secs : 0.0);
+    }
+    if (o.dump) net_dump(stdout, net);
+    if (o.map && !replay_map_write(net, o.map_options.png)) damaged = true;
+    hscap::pcap_close(handle);
+    return damaged ? 1 : 0;
+}

@@ -1,0 +1,122 @@
+#include "replay/options.h"
+
+#include <cstdlib>
+
+void replay_usage(std::FILE* out) {
+    std::fputs(
+        "usage: hopscope-replay [options] CAPTURE-FILE\n"
+        "  --dump               print the model after the last frame, one tab-separated record a line\n"
+        "  --timing             print frames, seconds and frames per second on standard error\n"
+        "  --protocols FILE     protocol definition file (default: none, frames are not classified)\n"
+        "  --no-classify        ignore --protocols (for measuring the classifier's cost)\n"
+        "  --live ADAPTER       capture from a live adapter instead of a file (needs capture rights)\n"
+        "  --duration SECONDS   with --live: stop after this many seconds (default 10)\n"
+        "  --ethers FILE        local names file (default: none)\n"
+        "  --manufacturers FILE manufacturers file (default: none)\n"
+        "  --map FILE.png       render the network map after the last frame into a PNG file\n"
+        "  --size WxH           with --map: image size in pixels (default 1024x768)\n"
+        "  --font FILE          with --map: stroke font (default ./font.bin, else the shipped one)\n"
+        "  --font-size F        with --map: font scale (default 0.5)\n"
+        "  --cumulative         with --map: every host and link, not only the active ones\n"
+        "  --packets            with --map: size hosts by frame rate instead of byte rate\n"
+        "  --addresses          with --map: label hosts by Ethernet address, not by name\n"
+        "  --show-manufacturers with --map: add each host's manufacturer to its label\n"
+        "  --focus NAME:C,...   with --map and --protocols: colour links by these protocols\n"
+        "                       (palette indices 0..31); other links get the colour of \"Other\"\n"
+        "  --cfdump FILE        with --map and --protocols: custom focus file; its palette colours\n"
+        "                       the links, and its focus named by --focus-name picks the entries\n"
+        "  --focus-name NAME    with --cfdump: the focus to colour by (default \"Ethernet\")\n",
+        out);
+}
+
+bool replay_parse_size(const char* text, int* width, int* height) {
+    if (!text) return false;
+    int w = 0, h = 0, used = 0;
+    if (std::sscanf(text, "%dx%d%n", &w, &h, &used) != 2 || text[used] != '\0') return false;
+    if (w < 1 || h < 1 || w > 16384 || h > 16384) return false;
+    *width = w;
+    *height = h;
+    return true;
+}
+
+namespace {
+
+// The map's options make sense only together; checked once --map is given.
+bool check_map_options(ReplayOptions& o, const std::string& size_text) {
+    ReplayMapOptions& m = o.map_options;
+    auto refuse = [](const char* text) {
+        std::fprintf(stderr, "hopscope-replay: %s\n", text);
+        return false;
+    };
+    if (!replay_map_available()) return refuse("built without the drawing library: no --map");
+    if (!size_text.empty() && !replay_parse_size(size_text.c_str(), &m.width, &m.height))
+        return refuse("--size wants WIDTHxHEIGHT, as in 1280x1024");
+    if (!(m.font_size > 0 && m.font_size <= 100)) return refuse("--font-size wants a number above 0");
+    if (!m.focus.empty() && o.engine.protocols.empty()) return refuse("--focus needs --protocols");
+    if (!m.cfdump.empty() && o.engine.protocols.empty()) return refuse("--cfdump needs --protocols");
+    if (!m.focus_name.empty() && (m.cfdump.empty() || !m.focus.empty()))
+        return refuse("--focus-name needs --cfdump and no --focus");
+    return true;
+}
+
+}  // namespace
+
+ReplayParse replay_parse_options(int argc, char** argv, ReplayOptions* o) {
+    ReplayMapOptions& m = o->map_options;
+    std::string size_text;
+    bool live_given = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const char* missing = nullptr;
+        auto value = [&](const char* name) -> std::string {
+            if (i + 1 >= argc) {
+                missing = name;
+                return {};
+            }
+            return argv[++i];
+        };
+        if (a == "--dump") o->dump = true;
+        else if (a == "--timing") o->timing = true;
+        else if (a == "--protocols") o->engine.protocols = value("--protocols");
+        else if (a == "--no-classify") o->engine.classify = false;
+        else if (a == "--live") o->live = value("--live"), live_given = true;
+        else if (a == "--duration") o->duration = std::atof(value("--duration").c_str());
+        else if (a == "--ethers") o->engine.ethers = value("--ethers");
+        else if (a == "--manufacturers") o->engine.manufacturers = value("--manufacturers");
+        else if (a == "--map") m.png = value("--map"), o->map = true;
+        else if (a == "--size") size_text = value("--size");
+        else if (a == "--font") m.font = value("--font");
+        else if (a == "--font-size") m.font_size = std::atof(value("--font-size").c_str());
+        else if (a == "--cumulative") m.cumulative = true;
+        else if (a == "--packets") m.packets = true;
+        else if (a == "--addresses") m.addresses = true;
+        else if (a == "--show-manufacturers") m.manufacturers = true;
+        else if (a == "--focus") m.focus = value("--focus");
+        else if (a == "--cfdump") m.cfdump = value("--cfdump");
+        else if (a == "--focus-name") m.focus_name = value("--focus-name");
+        else if (a == "--help" || a == "-h") {
+            replay_usage(stderr);
+            return ReplayParse::help;
+        } else if (!a.empty() && a[0] == '-') {
+            std::fprintf(stderr, "hopscope-replay: unknown option %s\n", a.c_str());
+            replay_usage(stderr);
+            return ReplayParse::usage_error;
+        } else if (!o->from_file) {
+            o->file = a;
+            o->from_file = true;
+        } else {
+            std::fprintf(stderr, "hopscope-replay: only one capture file, please\n");
+            return ReplayParse::usage_error;
+        }
+        if (missing) {
+            std::fprintf(stderr, "hopscope-replay: %s needs a value\n", missing);
+            return ReplayParse::usage_error;
+        }
+    }
+    if (o->from_file == live_given) {
+        replay_usage(stderr);
+        return ReplayParse::usage_error;
+    }
+    if (o->map && !check_map_options(*o, size_text)) return ReplayParse::usage_error;
+    return ReplayParse::run;
+}

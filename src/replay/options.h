@@ -1,0 +1,31 @@
+// The replay tool's command line.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "model/engine.h"
+#include "replay/map.h"
+
+struct ReplayOptions {
+    bool dump = false;     // --dump: print the model after the last frame
+    bool timing = false;   // --timing: frames, seconds and frames per second on standard error
+    EngineOptions engine;  // --protocols, --no-classify, --ethers, --manufacturers
+    bool from_file = false;  // a capture file was named (else --live)
+    std::string file;        // the capture file
+    std::string live;      // --live ADAPTER
+    double duration = 10;  // --duration SECONDS, with --live
+    bool map = false;      // --map FILE.png given
+    ReplayMapOptions map_options;
+};
+
+enum class ReplayParse { run, help, usage_error };
+
+// Parses argv into `options`. --help prints the usage on standard error (help); a
+// mistake prints what is wrong, and the usage where it helps (usage_error, exit status 2).
+[[nodiscard]] ReplayParse replay_parse_options(int argc, char** argv, ReplayOptions* options);
+
+// Parses "WxH" (both 1..16384). False for anything else.
+[[nodiscard]] bool replay_parse_size(const char* text, int* width, int* height);
+
+void replay_usage(std::FILE* out);
