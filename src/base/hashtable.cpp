@@ -2,9 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
-#include "base/message.h"
+#include "base/memory.h"
 
 namespace {
 
@@ -17,8 +16,7 @@ HashEntry* find_entry(const HashTable* t, const void* key) {
 }
 
 void add_entry(HashTable* t, const void* key, void* value) {
-    auto* e = new (std::nothrow) HashEntry{};
-    if (!e) fatal_out_of_memory();
+    auto* e = new_or_die<HashEntry>();
     e->key = t->copy_key ? t->copy_key(key) : const_cast<void*>(key);
     e->value = value;
     int b = bucket_of(t, key);
@@ -33,13 +31,7 @@ int hashtable_text_compare(const void* stored, const void* probe) {
     return std::strcmp(static_cast<const char*>(stored), static_cast<const char*>(probe));
 }
 
-char* hashtable_text_dup(const char* text) {
-    char* t = strdup(text ? text : "");
-    if (!t) fatal_out_of_memory();
-    return t;
-}
-
-void* hashtable_text_copy(const void* text) { return hashtable_text_dup(static_cast<const char*>(text)); }
+void* hashtable_text_copy(const void* text) { return text_dup_or_die(static_cast<const char*>(text)); }
 
 int hashtable_text_hash(const void* text) {
     unsigned h = 0;
@@ -48,8 +40,7 @@ int hashtable_text_hash(const void* text) {
 }
 
 HashTable* hashtable_create(HashFn hash, CompareFn compare, CopyFn copy_key, CopyFn copy_value) {
-    auto* t = new (std::nothrow) HashTable{};
-    if (!t) fatal_out_of_memory();
+    auto* t = new_or_die<HashTable>();
     t->hash = hash ? hash : hashtable_text_hash;
     t->compare = compare ? compare : hashtable_text_compare;
     t->copy_key = copy_key;

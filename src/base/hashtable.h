@@ -36,9 +36,8 @@ struct HashTable {
 [[nodiscard]] int hashtable_text_hash(const void* text);
 // Text comparison used when no compare operation is given.
 [[nodiscard]] int hashtable_text_compare(const void* stored, const void* probe);
-// A malloc'ed copy of a text (ends the program when memory runs out); usable as a
-// copy-key or copy-value operation.
-[[nodiscard]] char* hashtable_text_dup(const char* text);
+// A std::malloc'ed copy of a text (text_dup_or_die, base/memory.h), as a copy-key or
+// copy-value operation.
 void* hashtable_text_copy(const void* text);
 
 [[nodiscard]] HashTable* hashtable_create(HashFn hash, CompareFn compare, CopyFn copy_key, CopyFn copy_value);

@@ -1,23 +1,17 @@
 #include "base/list.h"
 
-#include <new>
-
-#include "base/message.h"
+#include "base/memory.h"
 
 namespace {
 
 ListNode* new_node(void* item) {
-    auto* n = new (std::nothrow) ListNode{item, nullptr};
-    if (!n) fatal_out_of_memory();
-    return n;
+    return new_or_die<ListNode>(item, nullptr);
 }
 
 }  // namespace
 
 List* list_create() {
-    auto* l = new (std::nothrow) List{};
-    if (!l) fatal_out_of_memory();
-    return l;
+    return new_or_die<List>();
 }
 
 void list_append(List* list, void* item) {

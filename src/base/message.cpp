@@ -1,7 +1,6 @@
 #include "base/message.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <mutex>
 
 namespace {
@@ -33,9 +32,4 @@ MessageSink message_set_sink(MessageSink s) {
     MessageSink old = std::move(sink());
     sink() = s ? std::move(s) : MessageSink(default_sink);
     return old;
-}
-
-void fatal_out_of_memory() {
-    std::fputs("ERROR: Could not allocate memory\n", stderr);
-    std::exit(-1);
 }

@@ -16,7 +16,3 @@ using MessageSink = std::function<void(const std::string& title, const std::stri
 // Installs the sink and returns the previous one. The default sink prints
 // "title: text" on standard error.
 MessageSink message_set_sink(MessageSink sink);
-
-// Ends the program after a failed allocation: "ERROR: Could not allocate memory\n" on
-// standard error and exit status -1.
-[[noreturn]] void fatal_out_of_memory();

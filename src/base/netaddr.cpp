@@ -1,12 +1,12 @@
 #include "base/netaddr.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "base/message.h"
+#include "base/memory.h"
+#include "base/scan.h"
 
 int g_frame_address_type = kEtherType;
 
@@ -39,26 +39,9 @@ void ether_format(const uint8_t* s, char* out, size_t out_size) {
 }
 
 char* ether_to_text(const uint8_t* s) {
-    char* t = static_cast<char*>(std::malloc(kEtherTextLen + 1));
-    if (!t) fatal_out_of_memory();
+    auto* t = static_cast<char*>(malloc_or_die(kEtherTextLen + 1));
     ether_format(s, t, kEtherTextLen + 1);
     return t;
-}
-
-int hex_token_value(const std::string& tok) {
-    // Reads leading hexadecimal digits as base 16 (strtoul-like, no sign, no prefix
-    // needed); a token without any gives 0. Only the low 8 bits are used.
-    unsigned v = 0;
-    size_t i = 0;
-    if (tok.size() >= 2 && tok[0] == '0' && (tok[1] == 'x' || tok[1] == 'X') && tok.size() > 2 &&
-        std::isxdigit(static_cast<unsigned char>(tok[2])))
-        i = 2;
-    for (; i < tok.size() && std::isxdigit(static_cast<unsigned char>(tok[i])); ++i) {
-        char c = tok[i];
-        unsigned d = std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : (std::tolower(c) - 'a' + 10);
-        v = v * 16 + d;
-    }
-    return static_cast<int>(v & 0xFF);
 }
 
 void ether_parse(const char* text, uint8_t* s) {
@@ -68,7 +51,7 @@ void ether_parse(const char* text, uint8_t* s) {
     std::string tok;
     auto flush = [&] {
         if (tok.empty()) return;
-        if (n < kEtherAddrLen) bytes[n] = static_cast<uint8_t>(hex_token_value(tok));
+        if (n < kEtherAddrLen) bytes[n] = static_cast<uint8_t>(scan_hex_byte(tok.data(), tok.data() + tok.size()));
         ++n;
         tok.clear();
     };
@@ -118,8 +101,7 @@ void netaddr_init(NetAddress* a, int index) {
 NetAddress* netaddr_new(int index) {
     const AddressType* t = netaddr_type(index);
     if (!t) return nullptr;
-    auto* a = static_cast<NetAddress*>(std::calloc(1, sizeof(NetAddress)));
-    if (!a) fatal_out_of_memory();
+    auto* a = static_cast<NetAddress*>(calloc_or_die(1, sizeof(NetAddress)));
     a->type = t;
     return a;
 }
@@ -136,8 +118,7 @@ NetAddress* netaddr_clone(const NetAddress* src) {
     if (!src || !src->type) return nullptr;
     NetAddress* a = netaddr_new(src->type->index);
     if (!a) {  // a type from an earlier table: keep the descriptor it names
-        a = static_cast<NetAddress*>(std::calloc(1, sizeof(NetAddress)));
-        if (!a) fatal_out_of_memory();
+        a = static_cast<NetAddress*>(calloc_or_die(1, sizeof(NetAddress)));
     }
     netaddr_copy(a, src);
     return a;

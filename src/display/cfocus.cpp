@@ -4,13 +4,14 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
 
+#include "base/file.h"
 #include "base/message.h"
-#include "model/names/names.h"
+#include "base/path.h"
+#include "base/text.h"
 #include "protocol/symbol.h"
 
 namespace {
@@ -34,9 +35,7 @@ Snapshots& snapshots() {
 // Copies at most 31 bytes of `text` into a name field, never ending inside a UTF-8
 // sequence.
 void set_name(char (&field)[kFocusNameSize], const std::string& text) {
-    size_t n = std::min(text.size(), size_t(kFocusNameSize - 1));
-    if (n < text.size())
-        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xc0) == 0x80) --n;
+    const size_t n = utf8_prefix(text.data(), text.size(), kFocusNameSize - 1);
     std::memset(field, 0, sizeof field);
     std::memcpy(field, text.data(), n);
 }
@@ -47,25 +46,6 @@ const ProtocolNode* lookup_protocol(const std::string& name) {
     return s ? s->node : nullptr;
 }
 
-bool read_file(const std::string& path, std::vector<unsigned char>* out) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    unsigned char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out->insert(out->end(), buf, buf + n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
-
-bool write_whole(const std::string& path, const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    const bool closed = std::fclose(f) == 0;
-    return written && closed;
-}
-
 }  // namespace
 
 FocusDictionary& focus_dictionary() { return g_dictionary; }
@@ -73,7 +53,7 @@ FocusDictionary& focus_dictionary() { return g_dictionary; }
 CfocusContents cfocus_parse(const unsigned char* data, size_t size, const Palette& start) {
     CfocusContents c;
     c.palette = start;
-    FileBytes in{data, size, 0};
+    ByteCursor in(data, size);
     c.palette_loaded = palette_read(in, &c.palette);
     if (c.palette_loaded < 0) {
         // No count, or a count out of the format: what follows cannot be trusted.
@@ -85,13 +65,13 @@ CfocusContents cfocus_parse(const unsigned char* data, size_t size, const Palett
         Focus focus;
         set_name(focus.name, line);
         int32_t count = 0;
-        if (!in.read_int(&count)) break;  // the record ends before its count
+        if (!in.read_le32(&count)) break;  // the record ends before its count
         bool whole = true;
         for (int32_t i = 0; i < count; ++i) {
             FocusItem item;
             if (!in.read_line(&item.protocol_name)) break;
             int32_t colour = 0;
-            if (!in.read_int(&colour)) {
+            if (!in.read_le32(&colour)) {
                 whole = false;
                 break;
             }
@@ -111,11 +91,11 @@ std::string cfocus_serialise(const Palette& palette, const FocusDictionary& focu
     for (const Focus& f : focuses) {
         out.append(f.name, strnlen(f.name, sizeof f.name));
         out.push_back('\n');
-        bytes_put_int(&out, static_cast<int32_t>(f.entries.size()));
+        bytes_put_le32(&out, static_cast<int32_t>(f.entries.size()));
         for (const FocusItem& e : f.entries) {
             out += e.protocol ? std::string(e.protocol->name) : e.protocol_name;
             out.push_back('\n');
-            bytes_put_int(&out, e.colour);
+            bytes_put_le32(&out, e.colour);
         }
     }
     return out;
@@ -124,13 +104,13 @@ std::string cfocus_serialise(const Palette& palette, const FocusDictionary& focu
 const FocusDictionary& cfocus_read(const char* path) {
     g_dictionary.clear();
     if (!path) path = "";
-    std::vector<unsigned char> bytes;
-    if (!read_file(name_file_path(path), &bytes)) {
+    std::string bytes;
+    if (file_read_all(native_path(path), &bytes) != FileRead::ok) {
         const std::string text = std::string("Custom Focus: Could not open file ") + path + " for parsing";
         message_show(kProductName, text.c_str(), MessageIcon::Warning);
         return g_dictionary;
     }
-    CfocusContents c = cfocus_parse(bytes.data(), bytes.size(), palette());
+    CfocusContents c = cfocus_parse(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), palette());
     for (int i = 0; i < c.palette_loaded; ++i) palette_set_colour(i, c.palette.colours[i]);
     g_dictionary = std::move(c.focuses);
     return g_dictionary;
@@ -138,28 +118,9 @@ const FocusDictionary& cfocus_read(const char* path) {
 
 int cfocus_dump(const char* path) {
     if (!path) path = "";
-    std::string target = name_file_path(path);
-    const std::string bytes = cfocus_serialise(palette(), g_dictionary);
-    // Write beside the file, then put the new file in its place: a failed write (a full
-    // disk) leaves the old file whole. A symbolic link stays a link: the file it points
-    // to is the one replaced, and the new file keeps the old one's permissions. Where no
-    // file can be made beside it, write in place.
-    std::error_code ec;
-    const std::filesystem::path real = std::filesystem::canonical(target, ec);
-    if (!ec) target = real.string();
-    const std::string temporary = target + ".new";
-    bool done = false;
-    if (write_whole(temporary, bytes)) {
-        const auto status = std::filesystem::status(target, ec);
-        if (!ec && std::filesystem::exists(status))
-            std::filesystem::permissions(temporary, status.permissions(), ec);
-        done = std::rename(temporary.c_str(), target.c_str()) == 0;
-        if (!done) std::remove(temporary.c_str());
-    } else {
-        std::remove(temporary.c_str());
-        done = write_whole(target, bytes);
-    }
-    if (!done) {
+    // Written beside the file and put in its place (base/file.h), so a failed write (a
+    // full disk) leaves the old file whole; a link stays a link.
+    if (!file_replace(native_path(path), cfocus_serialise(palette(), g_dictionary), ReplaceMode::create)) {
         std::printf("cfocus_dump: Warning - cannot overwrite %s\n", path);
         std::fflush(stdout);
         return -1;

@@ -7,6 +7,7 @@
 #include <shared_mutex>
 
 #include "display/palette.h"
+#include "base/numbers.h"
 #include "graphics/graphics.h"
 #include "graphics/hershey.h"
 #include "model/net.h"
@@ -14,8 +15,7 @@
 namespace {
 
 // The ring's angles use pi to 14 digits.
-constexpr double kPi = 3.14159265358979;
-constexpr double kTwoPi = 6.28318530717958;
+constexpr double kTwoPi = 2 * kPi;
 constexpr double kRingRadius = 0.8;
 constexpr float kTextCell = 0.06f;          // label character cell per unit of font scale
 constexpr float kManufacturerCell = 0.025f;  // manufacturer character cell per unit of F

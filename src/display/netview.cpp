@@ -8,7 +8,7 @@
 #include "display/display.h"
 #include "graphics/graphics.h"
 #include "graphics/mswin.h"
-#include "base/message.h"
+#include "base/memory.h"
 #include "model/net.h"
 
 namespace {

@@ -75,26 +75,9 @@ const LogicalPalette* logical_palette() { return g_logical.get(); }
 
 void free_logical_palette() { g_logical.reset(); }
 
-bool FileBytes::read_int(int32_t* out) {
-    if (pos > size || size - pos < 4) return false;
-    const unsigned char* b = data + pos;
-    *out = static_cast<int32_t>(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
-    pos += 4;
-    return true;
-}
-
-bool FileBytes::read_line(std::string* out) {
-    if (at_end()) return false;
-    size_t end = pos;
-    while (end < size && data[end] != '\n') ++end;
-    out->assign(reinterpret_cast<const char*>(data + pos), end - pos);
-    pos = end < size ? end + 1 : end;
-    return true;
-}
-
-int palette_read(FileBytes& in, Palette* palette) {
+int palette_read(ByteCursor& in, Palette* palette) {
     int32_t n = 0;
-    if (!in.read_int(&n)) return -1;
+    if (!in.read_le32(&n)) return -1;
     // A negative count is as far out of the format as a large one.
     if (static_cast<uint32_t>(n) > static_cast<uint32_t>(kPaletteColours)) {
         std::printf("palette_read: Header greater than %d\n", kPaletteColours);
@@ -104,22 +87,14 @@ int palette_read(FileBytes& in, Palette* palette) {
     int loaded = 0;
     for (; loaded < n; ++loaded) {
         int32_t value = 0;
-        if (!in.read_int(&value)) break;
+        if (!in.read_le32(&value)) break;
         const auto v = static_cast<uint32_t>(value);
         palette->colours[loaded] = PaletteColour{uint8_t(v & 0xff), uint8_t(v >> 8 & 0xff), uint8_t(v >> 16 & 0xff)};
     }
     return loaded;
 }
 
-void bytes_put_int(std::string* out, int32_t value) {
-    const auto v = static_cast<uint32_t>(value);
-    out->push_back(char(v & 0xff));
-    out->push_back(char(v >> 8 & 0xff));
-    out->push_back(char(v >> 16 & 0xff));
-    out->push_back(char(v >> 24 & 0xff));
-}
-
 void palette_write(std::string* out, const Palette& palette) {
-    bytes_put_int(out, kPaletteColours);
-    for (const PaletteColour& c : palette.colours) bytes_put_int(out, int32_t(uint32_t(c.red) | uint32_t(c.green) << 8 | uint32_t(c.blue) << 16));
+    bytes_put_le32(out, kPaletteColours);
+    for (const PaletteColour& c : palette.colours) bytes_put_le32(out, int32_t(uint32_t(c.red) | uint32_t(c.green) << 8 | uint32_t(c.blue) << 16));
 }

@@ -19,6 +19,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/bytes.h"
+
 inline constexpr int kPaletteColours = 33;    // palette indices 0..32
 inline constexpr int kPaletteOther = 32;      // colour of "Other"
 inline constexpr int kPaletteMapOffset = 8;   // palette index k is colour-map entry k + 8
@@ -78,32 +80,13 @@ void free_logical_palette();
 
 // --- the palette block of the focus file ------------------------------------------------
 
-// A bounded cursor over the bytes of a file: every read checks what is left, so a
-// short or hostile file ends a read instead of running past its end.
-struct FileBytes {
-    const unsigned char* data = nullptr;
-    size_t size = 0;
-    size_t pos = 0;
-
-    [[nodiscard]] bool at_end() const { return pos >= size; }
-    // A 32-bit little-endian integer; false (nothing consumed) when fewer than 4 bytes
-    // are left.
-    [[nodiscard]] bool read_int(int32_t* out);
-    // The bytes up to the next line feed, which is consumed and not stored; at the end
-    // of the data, the bytes that are left. False when no byte is left.
-    [[nodiscard]] bool read_line(std::string* out);
-};
-
-// Appends a 32-bit little-endian integer (the focus file's integers).
-void bytes_put_int(std::string* out, int32_t value);
-
 // Reads the palette block: the count n, then n colours of 4 bytes (red, green, blue,
 // 0), colour i (1-based) into palette->colours[i - 1]. Returns the number of colours
 // read (0..33; fewer than n when the data ends early), or -1 when the data ends before
 // the count or the count is not 0..33; for a count of 34 or more (a negative count
 // read as unsigned is one) it prints "palette_read: Header greater than 33\n" on the
 // standard output stream and reads no colour.
-[[nodiscard]] int palette_read(FileBytes& in, Palette* palette);
+[[nodiscard]] int palette_read(ByteCursor& in, Palette* palette);
 
 // Appends the palette block: count 33 and the 33 colours.
 void palette_write(std::string* out, const Palette& palette);

@@ -2,32 +2,9 @@
 
 #include <new>
 
+#include "base/bytes.h"
+
 namespace {
-
-// Bounded little-endian reader: every read checks the bytes left.
-class Reader {
-public:
-    Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-
-    bool int16(int16_t* out) {
-        if (size_ - pos_ < 2) return false;
-        *out = int16_t(uint16_t(data_[pos_]) | uint16_t(data_[pos_ + 1]) << 8);
-        pos_ += 2;
-        return true;
-    }
-
-    bool bytes(uint8_t* out, size_t n) {
-        if (size_ - pos_ < n) return false;
-        for (size_t i = 0; i < n; ++i) out[i] = data_[pos_ + i];
-        pos_ += n;
-        return true;
-    }
-
-private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
-};
 
 template <class T>
 std::unique_ptr<T[]> allocate(size_t count, size_t* failed_bytes) {
@@ -54,10 +31,10 @@ const char* fontfile_status_text(FontFileStatus status) {
 
 FontFileStatus fontfile_parse(const uint8_t* data, size_t size, FontData* font, size_t* failed_bytes) {
     *font = FontData{};
-    Reader in(data, size);
+    ByteCursor in(data, size);
     FontData f;
-    if (!in.int16(&f.count) || !in.int16(&f.total) || !in.int16(&f.ascender) || !in.int16(&f.descender) ||
-        !in.int16(&f.max_width))
+    if (!in.read_le16(&f.count) || !in.read_le16(&f.total) || !in.read_le16(&f.ascender) || !in.read_le16(&f.descender) ||
+        !in.read_le16(&f.max_width))
         return FontFileStatus::short_read;
     if (f.count < 1) return FontFileStatus::bad_count;
     if (f.total < 0) return FontFileStatus::bad_total;
@@ -74,10 +51,10 @@ FontFileStatus fontfile_parse(const uint8_t* data, size_t size, FontData* font, 
     size_t used = 0;
     for (int i = 0; i < f.count; ++i) {
         int16_t length = 0;
-        if (!in.int16(&length)) return FontFileStatus::short_read;
+        if (!in.read_le16(&length)) return FontFileStatus::short_read;
         if (length < 2) return FontFileStatus::bad_record;
         if (size_t(length) > buffer_size - used) return FontFileStatus::overflow;
-        if (!in.bytes(f.strokes.get() + used, size_t(length))) return FontFileStatus::short_read;
+        if (!in.read_bytes(f.strokes.get() + used, size_t(length))) return FontFileStatus::short_read;
         f.starts[i] = int32_t(used);
         used += size_t(length);
     }

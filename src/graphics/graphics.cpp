@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "base/memory.h"
+#include "base/numbers.h"
 #include "graphics/device.h"
 #include "graphics/mswin.h"
 #include "base/message.h"
@@ -18,7 +20,6 @@ namespace {
 
 constexpr int kPolygonMax = 128;
 constexpr int kCircleSegments = 32;
-constexpr double kPi = 3.14159265358979;
 
 struct Matrix {
     float m[4][4];
@@ -62,10 +63,8 @@ struct State {
 // thread still drawing while the process exits never meets a destroyed object.
 State& st() {
     static State* s = [] {
-        State* p = new (std::nothrow) State;
-        if (!p) fatal_out_of_memory();
-        p->top = new (std::nothrow) MatrixNode{};
-        if (!p->top) fatal_out_of_memory();
+        State* p = new_or_die<State>();
+        p->top = new_or_die<MatrixNode>();
         for (int i = 0; i < 4; ++i) p->top->matrix.m[i][i] = 1;
         return p;
     }();

@@ -6,12 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <vector>
 
 #include "graphics/fontfile.h"
 #include "graphics/graphics.h"
-#include "base/message.h"
+#include "base/file.h"
+#include "base/memory.h"
+#include "base/path.h"
 
 namespace {
 
@@ -32,9 +33,7 @@ struct FontState {
 // Never destroyed, so that a thread still measuring text at process exit is safe.
 FontState& fs() {
     static FontState* s = [] {
-        FontState* p = new (std::nothrow) FontState;
-        if (!p) fatal_out_of_memory();
-        return p;
+        return new_or_die<FontState>();
     }();
     return *s;
 }
@@ -54,22 +53,6 @@ bool has_separator(const std::string& dir) { return !dir.empty() && (dir.back() 
 std::string with_separator(std::string dir) {
     if (!dir.empty() && !has_separator(dir)) dir += '\\';
     return dir;
-}
-
-std::string native_path(std::string path) {
-    for (char& c : path)
-        if (c == '\\') c = '/';
-    return path;
-}
-
-// Reads at most kFontFileMax + 1 bytes: nothing beyond that can belong to a valid file.
-std::vector<uint8_t> read_file(std::FILE* f) {
-    std::vector<uint8_t> bytes;
-    uint8_t chunk[4096];
-    size_t got;
-    while (bytes.size() <= kFontFileMax && (got = std::fread(chunk, 1, sizeof chunk, f)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    return bytes;
 }
 
 int advance_units(const FontState& s, const GlyphView& g) { return s.fixed_width ? s.font.max_width : g.width(); }
@@ -114,23 +97,26 @@ void hloadfont(const char* name) {
         if (!env) env = std::getenv("VFONTLIB");
         dir = with_separator(env ? env : kDefaultFontDir);
     }
+    // Nothing beyond kFontFileMax bytes can belong to a valid file: the rest is not read.
+    FileReadLimits limits;
+    limits.max_size = kFontFileMax;
+    limits.keep_prefix = true;
     std::string path = dir + name;
-    // Read only: the font is never written.
-    std::FILE* f = std::fopen(native_path(path).c_str(), "rb");
-    if (!f) {
+    std::string bytes;
+    FileRead read = file_read_all(native_path(path), &bytes, limits);
+    if (read == FileRead::cannot_open) {
         path = name;
-        f = std::fopen(native_path(path).c_str(), "rb");
+        read = file_read_all(native_path(path), &bytes, limits);
     }
-    if (!f) fail("hershlib: Can't open Hershey fontfile '" + native_path(dir + name) + "' or './" + name + "'.\n");
+    if (read == FileRead::cannot_open)
+        fail("hershlib: Can't open Hershey fontfile '" + native_path(dir + name) + "' or './" + name + "'.\n");
     path = native_path(path);
-    const std::vector<uint8_t> bytes = read_file(f);
-    const bool read_error = std::ferror(f) != 0;
-    std::fclose(f);
-    if (read_error) fail("hershlib: problem reading font file '" + path + "'.\n");
+    if (read == FileRead::read_error) fail("hershlib: problem reading font file '" + path + "'.\n");
 
     FontData font;
     size_t failed_bytes = 0;
-    const FontFileStatus status = fontfile_parse(bytes.data(), bytes.size(), &font, &failed_bytes);
+    const FontFileStatus status =
+        fontfile_parse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &font, &failed_bytes);
     switch (status) {
         case FontFileStatus::ok: break;
         case FontFileStatus::short_read: fail("hershlib: problem reading font file '" + path + "'.\n");

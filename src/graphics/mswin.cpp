@@ -6,11 +6,10 @@
 #include <QPainter>
 #include <QPolygon>
 #include <QScreen>
-#include <new>
 #include <vector>
 
 #include "graphics/device.h"
-#include "base/message.h"
+#include "base/memory.h"
 
 namespace {
 
@@ -35,9 +34,7 @@ constexpr size_t kPendingMax = 4096;
 // Never destroyed, like the library state.
 Mswin& mw() {
     static Mswin* m = [] {
-        Mswin* p = new (std::nothrow) Mswin;
-        if (!p) fatal_out_of_memory();
-        return p;
+        return new_or_die<Mswin>();
     }();
     return *m;
 }

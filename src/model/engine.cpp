@@ -1,8 +1,8 @@
 #include "model/engine.h"
 
-#include <cstdio>
-
+#include "base/file.h"
 #include "base/netaddr.h"
+#include "base/path.h"
 #include "model/names/hostc.h"
 #include "model/names/names.h"
 #include "model/net.h"
@@ -29,9 +29,7 @@ EngineStatus engine_read_names(const char* ethers, const char* manufacturers, bo
     if (ethers && ethers_read(ethers) != 0 && required) return EngineStatus::ethers_unreadable;
     if (manufacturers) {
         if (required) {
-            std::FILE* f = std::fopen(name_file_path(manufacturers).c_str(), "rb");
-            if (!f) return EngineStatus::manufacturers_unreadable;
-            std::fclose(f);
+            if (!file_opens(native_path(manufacturers).c_str(), "rb")) return EngineStatus::manufacturers_unreadable;
         }
         manf_read(manufacturers);
     }

@@ -1,16 +1,13 @@
 // The model's part of handling one frame.
 #include "model/frame.h"
 
-#include <new>
-
-#include "base/message.h"
+#include "base/memory.h"
 #include "protocol/pd.h"
 
 namespace {
 
 ProtocolTally* new_tally(Link* link, const ProtocolNode* protocol) {
-    auto* t = new (std::nothrow) ProtocolTally{};
-    if (!t) fatal_out_of_memory();
+    auto* t = new_or_die<ProtocolTally>();
     t->protocol = protocol;
     hashtable_set(link->protocol_index, protocol, t);
     return t;

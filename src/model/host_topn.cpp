@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "base/message.h"
+#include "base/memory.h"
 #include "model/net.h"
 
 namespace {
@@ -16,9 +16,7 @@ int get_place(const void* item) { return as_host(item)->top_hosts_place; }
 void set_place(void* item, int place) { static_cast<Host*>(item)->top_hosts_place = place; }
 
 char* label(const void* item) {
-    char* t = strdup(host_label(as_host(item)));
-    if (!t) fatal_out_of_memory();
-    return t;
+    return text_dup_or_die(host_label(as_host(item)));
 }
 
 }  // namespace

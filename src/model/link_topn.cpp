@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "base/message.h"
+#include "base/memory.h"
 #include "model/net.h"
 
 namespace {
@@ -16,8 +16,7 @@ int get_place(const void* item) { return as_link(item)->top_links_place; }
 void set_place(void* item, int place) { static_cast<Link*>(item)->top_links_place = place; }
 
 char* label(const void* item) {
-    char* t = static_cast<char*>(std::malloc(kLinkLabelMax + 1));
-    if (!t) fatal_out_of_memory();
+    auto* t = static_cast<char*>(malloc_or_die(kLinkLabelMax + 1));
     std::snprintf(t, kLinkLabelMax + 1, "%s, %s", host_label(as_link(item)->source),
                   host_label(as_link(item)->destination));
     return t;

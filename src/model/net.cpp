@@ -1,11 +1,10 @@
 #include "model/net.h"
 
 #include <cstring>
-#include <new>
 
+#include "base/memory.h"
 #include "model/host_topn.h"
 #include "model/link_topn.h"
-#include "base/message.h"
 #include "model/names/names.h"
 
 namespace {
@@ -15,13 +14,6 @@ std::atomic<Network*> g_current{nullptr};
 std::atomic<TextWidthFn> g_text_width{nullptr};
 std::atomic<FocusSource> g_focus_source{nullptr};
 TimeValue g_clock;
-
-template <class T>
-T* new_record() {
-    T* r = new (std::nothrow) T{};
-    if (!r) fatal_out_of_memory();
-    return r;
-}
 
 int host_order(const void* item, const void* existing) {
     return netaddr_compare(&static_cast<const Host*>(item)->address, &static_cast<const Host*>(existing)->address);
@@ -83,7 +75,7 @@ void net_list_create() {
 List* net_list() { return g_networks; }
 
 Network* net_create(const char* adapter_name) {
-    auto* n = new_record<Network>();
+    auto* n = new_or_die<Network>();
     std::memset(n->name, 0, sizeof n->name);
     if (adapter_name) std::strncpy(n->name, adapter_name, kNetworkNameMax);
     n->host_table = hashtable_create(netaddr_hash_key, netaddr_compare_key, netaddr_copy_key, nullptr);
@@ -130,7 +122,7 @@ Link* link_find(const Host* host, const NetAddress* destination) {
 }
 
 Host* host_create(Network* network, const NetAddress* address) {
-    auto* h = new_record<Host>();
+    auto* h = new_or_die<Host>();
     h->network = network;
     netaddr_copy(&h->address, address);
     netaddr_format(&h->address, h->address_text, sizeof h->address_text);
@@ -165,7 +157,7 @@ Host* host_create(Network* network, const NetAddress* address) {
 }
 
 Link* link_create(Host* source, Host* destination) {
-    auto* l = new_record<Link>();
+    auto* l = new_or_die<Link>();
     l->source = source;
     l->destination = destination;
     l->protocol_index = hashtable_create(pointer_hash, pointer_compare, nullptr, nullptr);

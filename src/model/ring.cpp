@@ -1,8 +1,6 @@
 #include "model/ring.h"
 
-#include <new>
-
-#include "base/message.h"
+#include "base/memory.h"
 #include "model/net.h"
 
 namespace {
@@ -29,8 +27,7 @@ void drop_oldest(Network* network) {
 }  // namespace
 
 FrameRing* ring_create() {
-    auto* r = new (std::nothrow) FrameRing{};
-    if (!r) fatal_out_of_memory();
+    auto* r = new_or_die<FrameRing>();
     for (FrameSlot& s : r->slots) {
         netaddr_init(&s.source, kEtherType);
         netaddr_init(&s.destination, kEtherType);

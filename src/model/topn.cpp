@@ -1,13 +1,10 @@
 #include "model/topn.h"
 
-#include <new>
-
-#include "base/message.h"
+#include "base/memory.h"
 
 TopList* topn_create(int (*compare)(const void*, const void*), int (*get_place)(const void*),
                      void (*set_place)(void*, int), char* (*label)(const void*), uint32_t (*key)(const void*)) {
-    auto* l = new (std::nothrow) TopList{};
-    if (!l) fatal_out_of_memory();
+    auto* l = new_or_die<TopList>();
     l->compare = compare;
     l->get_place = get_place;
     l->set_place = set_place;

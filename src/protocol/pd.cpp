@@ -1,32 +1,16 @@
 #include "protocol/pd.h"
 
+#include "base/bytes.h"
+
 namespace {
 
 ProtocolNode* g_root = nullptr;
 const ProtocolNode* g_path[kPathMax + 1] = {};
 
-// Reads the node's field at byte position `pos`. Returns false when the field lies
-// outside the captured bytes, so that such a test fails instead of reading past them.
-bool read_field(const ProtocolNode* node, const uint8_t* frame, uint32_t captured, int64_t pos,
-                uint32_t* value) {
-    if (node->width == 0) {
-        *value = 0;
-        return true;
-    }
-    const int64_t width = node->width;
-    if (pos < 0 || pos + width > static_cast<int64_t>(captured)) return false;
-    const uint8_t* p = frame + pos;
-    switch (node->width) {
-    case 1: *value = p[0]; return true;
-    case 2: *value = (uint32_t(p[0]) << 8) | p[1]; return true;
-    case 4: *value = (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3]; return true;
-    default: return false;
-    }
-}
-
 bool field_test(const ProtocolNode* node, const uint8_t* frame, uint32_t captured, int64_t pos) {
+    // A field that lies outside the captured bytes fails its test instead of being read.
     uint32_t v = 0;
-    if (!read_field(node, frame, captured, pos, &v)) return false;
+    if (!bytes_read_be(frame, captured, pos, node->width, &v)) return false;
     if (node->mask_test) return (v & node->low) != 0;
     return node->low <= v && v <= node->high;
 }

@@ -8,7 +8,11 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/file.h"
 #include "base/message.h"
+#include "base/path.h"
+#include "base/scan.h"
+#include "base/text.h"
 #include "protocol/symbol.h"
 
 namespace {
@@ -41,22 +45,10 @@ struct Token {
     Symbol* symbol = nullptr;
 };
 
-bool is_letter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
-bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
-bool is_hex(unsigned char c) { return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-int hex_value(unsigned char c) {
-    if (is_digit(c)) return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return c - 'A' + 10;
-}
-
 // Copies at most kProtocolNameMax bytes of `text` (up to its first NUL) into `out`,
 // never cutting a UTF-8 sequence in two.
 void copy_label(char (&out)[kProtocolNameMax + 1], const std::string& text) {
-    size_t n = std::min(std::strlen(text.c_str()), static_cast<size_t>(kProtocolNameMax));
-    if (n < text.size() && n == static_cast<size_t>(kProtocolNameMax)) {
-        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-    }
+    const size_t n = utf8_prefix(text.c_str(), std::strlen(text.c_str()), kProtocolNameMax);
     std::memcpy(out, text.data(), n);
     out[n] = '\0';
 }
@@ -139,9 +131,9 @@ bool Parser::scan() {
     case '}': tok_.kind = Tok::Close; ++pos_; return true;
     default: break;
     }
-    if (is_letter(c)) {
+    if (scan_is_name_start(c)) {
         size_t end = pos_ + 1;
-        while (end < src_.size() && (is_letter(at(end)) || is_digit(at(end)))) ++end;
+        while (end < src_.size() && scan_is_name_char(at(end))) ++end;
         tok_.text.assign(src_, pos_, end - pos_);
         pos_ = end;
         static const struct {
@@ -178,19 +170,20 @@ bool Parser::scan() {
         pos_ = end + 1;
         return true;
     }
-    if (c == '0' && at(pos_ + 1) == 'x' && is_hex(at(pos_ + 2))) {
+    if (c == '0' && at(pos_ + 1) == 'x' && scan_is_hex(at(pos_ + 2))) {
         uint64_t v = 0;
         size_t i = pos_ + 2;
-        for (; is_hex(at(i)) && i < src_.size(); ++i) v = std::min<uint64_t>(v * 16 + hex_value(at(i)), uint64_t{1} << 32);
+        for (; scan_is_hex(at(i)) && i < src_.size(); ++i)
+            v = std::min<uint64_t>(v * 16 + scan_hex_value(at(i)), uint64_t{1} << 32);
         tok_.kind = Tok::Number;
         tok_.number = v > kSaturated ? kSaturated : static_cast<uint32_t>(v);
         pos_ = i;
         return true;
     }
-    if (is_digit(c)) {
+    if (scan_is_digit(c)) {
         uint32_t v = 0;  // decimal literals wrap modulo 2^32
         size_t i = pos_;
-        for (; i < src_.size() && is_digit(at(i)); ++i) v = v * 10u + static_cast<uint32_t>(at(i) - '0');
+        for (; i < src_.size() && scan_is_digit(at(i)); ++i) v = v * 10u + static_cast<uint32_t>(at(i) - '0');
         tok_.kind = Tok::Number;
         tok_.number = v;
         pos_ = i;
@@ -340,28 +333,13 @@ bool Parser::run() {
     return true;
 }
 
-// Reads the whole file; false when it cannot be opened or read.
-bool read_file(const char* path, std::string* out) {
-    std::string native(path);
-    for (char& c : native)
-        if (c == '\\') c = '/';
-    FILE* f = std::fopen(native.c_str(), "rb");
-    if (!f) return false;
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out->append(buf, n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
-
 }  // namespace
 
 ProtocolNode* pdl_parse(const char* path) {
     symbol_reset();
     if (!path) path = "";
     std::string source;
-    if (!read_file(path, &source)) {
+    if (file_read_all(native_path(path), &source) != FileRead::ok) {
         const std::string text = std::string("Protocol Definition Language: Could not open file ") + path + " for parsing";
         message_show("Corvex", text.c_str(), MessageIcon::Warning);
         std::printf("pdl_parse: Warning - %s not found\n", path);

@@ -2,13 +2,12 @@
 
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#include "base/message.h"
+#include "base/memory.h"
 #include "protocol/pd.h"
 
 namespace {
@@ -43,8 +42,7 @@ Symbol* symbol_enter(const char* name) {
     if (len > static_cast<size_t>(kProtocolNameMax)) return nullptr;
     Table& t = table();
     if (auto it = t.index.find(std::string_view(name, len)); it != t.index.end()) return &it->second->symbol;
-    std::unique_ptr<Entry> e(new (std::nothrow) Entry{});
-    if (!e) fatal_out_of_memory();
+    std::unique_ptr<Entry> e(new_or_die<Entry>());
     std::memcpy(e->symbol.name, name, len);
     std::memcpy(e->node.name, name, len);
     e->symbol.node = &e->node;

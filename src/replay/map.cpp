@@ -7,6 +7,7 @@
 #include <shared_mutex>
 #include <vector>
 
+#include "base/file.h"
 #include "display/cfocus.h"
 #include "display/display.h"
 #include "display/netview.h"
@@ -48,28 +49,21 @@ bool parse_focus(const std::string& spec, Focus* focus) {
     return true;
 }
 
-bool readable(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    std::fclose(f);
-    return true;
-}
-
 }  // namespace
 
 bool replay_map_available() { return true; }
 
 bool replay_map_open(const ReplayMapOptions& o) {
     std::string font = o.font;
-    if (font.empty()) font = readable("font.bin") ? "font.bin" : std::string(HOPSCOPE_DATA_DIR) + "/font.bin";
-    if (!readable(font)) {
+    if (font.empty()) font = file_opens("font.bin", "rb") ? "font.bin" : std::string(HOPSCOPE_DATA_DIR) + "/font.bin";
+    if (!file_opens(font.c_str(), "rb")) {
         std::fprintf(stderr, "hopscope-replay: cannot read the stroke font %s\n", font.c_str());
         return false;
     }
     Focus command_line_focus;
     std::snprintf(command_line_focus.name, sizeof command_line_focus.name, "--focus");
     if (!o.focus.empty() && !parse_focus(o.focus, &command_line_focus)) return false;
-    if (!o.cfdump.empty() && !readable(o.cfdump)) {
+    if (!o.cfdump.empty() && !file_opens(o.cfdump.c_str(), "rb")) {
         std::fprintf(stderr, "hopscope-replay: cannot read the focus file %s\n", o.cfdump.c_str());
         return false;
     }

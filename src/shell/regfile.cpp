@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/scan.h"
+
 namespace {
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -18,13 +20,6 @@ std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
     return s;
-}
-
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 bool starts_with_nocase(std::string_view s, std::string_view prefix) {
@@ -63,8 +58,8 @@ bool read_hex_bytes(std::string_view s, std::string* out) {
     for (;;) {
         while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
         int value = 0, digits = 0;
-        while (i < s.size() && hex_digit(s[i]) >= 0) {
-            value = value * 16 + hex_digit(s[i]);
+        while (i < s.size() && scan_hex_value(s[i]) >= 0) {
+            value = value * 16 + scan_hex_value(s[i]);
             if (++digits > 2) return false;
             ++i;
         }
@@ -97,7 +92,7 @@ bool read_data(std::string_view s, RegValue* v, bool* deleted) {
         if (digits.empty() || digits.size() > 8) return false;
         uint32_t value = 0;
         for (char c : digits) {
-            int d = hex_digit(c);
+            int d = scan_hex_value(c);
             if (d < 0) return false;
             value = value * 16 + static_cast<uint32_t>(d);
         }
@@ -116,7 +111,7 @@ bool read_data(std::string_view s, RegValue* v, bool* deleted) {
             return false;
         uint32_t type = 0;
         for (size_t i = 4; i < close; ++i) {
-            int d = hex_digit(s[i]);
+            int d = scan_hex_value(s[i]);
             if (d < 0) return false;
             type = type * 16 + static_cast<uint32_t>(d);
         }

@@ -1,9 +1,7 @@
 #include "shell/settings.h"
 
-#include <fcntl.h>
 #include <locale.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -14,12 +12,13 @@
 #include <cstring>
 #include <vector>
 
+#include "base/file.h"
 #include "shell/regfile.h"
 
 namespace {
 
 // A key file larger than this is not a settings key.
-constexpr off_t kMaxKeyFile = 4 * 1024 * 1024;
+constexpr size_t kMaxKeyFile = 4 * 1024 * 1024;
 
 enum class Form {
     Text,     // registry string into a 260-byte buffer
@@ -153,78 +152,21 @@ bool query_int(const RegKey& key, const char* name, int* out) {
     return true;
 }
 
-bool read_key_file(const char* path, int open_flags, std::string* text) {
-    if (!path || !*path) return false;
-    int fd = ::open(path, open_flags | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxKeyFile;
-    text->clear();
-    if (ok) {
-        char buf[65536];
-        for (;;) {
-            ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n < 0) {
-                ok = false;
-                break;
-            }
-            if (n == 0) break;
-            text->append(buf, static_cast<size_t>(n));
-            if (text->size() > static_cast<size_t>(kMaxKeyFile)) {
-                ok = false;
-                break;
-            }
-        }
-    }
-    ::close(fd);
-    return ok;
+// The key file's text, when the file is a regular file of at most kMaxKeyFile bytes
+// that opens for reading and writing.
+bool read_key_file(const char* path, std::string* text) {
+    FileReadLimits limits;
+    limits.regular_only = true;
+    limits.for_writing = true;
+    limits.max_size = kMaxKeyFile;
+    return path && file_read_all(path, text, limits) == FileRead::ok;
 }
 
-bool write_all(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Replaces the contents of an existing key file. The new text goes to a temporary file
-// beside it, which then takes the key file's place, so that a crash or a full disk never
-// leaves half a key; when that cannot be done with the file's owner and mode kept, the
-// file is rewritten in place. Never creates the key file.
+// Replaces the contents of an existing key file (base/file.h: the new text goes beside
+// it and takes its place, keeping its owner and mode, else the file is rewritten in
+// place). Never creates the key file.
 bool write_key_file(const char* path, const std::string& text) {
-    int fd = ::open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    char* real = ::realpath(path, nullptr);
-    if (real) {
-        std::string tmp = std::string(real) + ".XXXXXX";
-        int tfd = ::mkstemp(tmp.data());
-        if (tfd >= 0) {
-            bool ok = ::fchmod(tfd, st.st_mode & 07777) == 0 &&
-                      (st.st_uid == ::geteuid() && st.st_gid == ::getegid() ? true
-                                                                         : ::fchown(tfd, st.st_uid, st.st_gid) == 0) &&
-                      write_all(tfd, text) && ::fsync(tfd) == 0;
-            ok = (::close(tfd) == 0) && ok;
-            if (ok && ::rename(tmp.c_str(), real) == 0) {
-                std::free(real);
-                ::close(fd);
-                return true;
-            }
-            ::unlink(tmp.c_str());
-        }
-        std::free(real);
-    }
-    // In place.
-    bool ok = ::ftruncate(fd, 0) == 0 && write_all(fd, text);
-    ok = (::close(fd) == 0) && ok;
-    return ok;
+    return path && file_replace(path, text, ReplaceMode::existing);
 }
 
 }  // namespace
@@ -267,7 +209,7 @@ int default_load(const char* key_path) {
     default_clear();
     std::string file;
     RegKey key;
-    if (!read_key_file(key_path, O_RDWR, &file) || regfile_parse(file, kSettingsKeyName, &key) != 1) {
+    if (!read_key_file(key_path, &file) || regfile_parse(file, kSettingsKeyName, &key) != 1) {
         std::fprintf(stderr, "default_load: Warning - settings key %s not found\n", key_path ? key_path : "");
         return 0;
     }
@@ -323,7 +265,7 @@ int default_save(const char* key_path) {
     RegKey key;
     // The key is opened as at the load; a file that has stopped being a key file in the
     // meantime is left alone.
-    if (!read_key_file(key_path, O_RDWR, &file) || regfile_parse(file, kSettingsKeyName, &key) != 1) return 0;
+    if (!read_key_file(key_path, &file) || regfile_parse(file, kSettingsKeyName, &key) != 1) return 0;
     Settings& s = settings();
     for (Entry& e : load_table(s)) {
         if (std::strcmp(e.name, "dbpath") == 0 || std::strcmp(e.name, "net size") == 0) continue;

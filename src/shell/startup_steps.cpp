@@ -1,15 +1,10 @@
 #include "shell/startup_steps.h"
 
-#include <cstdio>
+#include "base/file.h"
 
 StartupSteps& startup_steps() {
     static StartupSteps s{};
     return s;
 }
 
-bool shell_font_file_present(const char* path) {
-    std::FILE* f = path ? std::fopen(path, "r+b") : nullptr;
-    if (!f) return false;
-    std::fclose(f);
-    return true;
-}
+bool shell_font_file_present(const char* path) { return file_opens(path, "r+b"); }

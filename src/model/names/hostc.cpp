@@ -6,9 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <new>
 
-#include "base/message.h"
+#include "base/memory.h"
 #include "model/names/q.h"
 
 namespace {
@@ -60,13 +59,6 @@ std::string g_last_failed_name;
 
 std::string cut_at_space(const std::string& text) { return text.substr(0, text.find(' ')); }
 
-template <class T>
-T* new_record() {
-    T* r = new (std::nothrow) T{};
-    if (!r) fatal_out_of_memory();
-    return r;
-}
-
 SystemResolver current_resolver() {
     std::lock_guard lock(g_resolver_mutex);
     if (!g_resolver_set) {
@@ -79,7 +71,7 @@ SystemResolver current_resolver() {
 // The entry's private copy of an answer: names cut at their first space, and only the
 // addresses that have the answer's stated length.
 HostRecord* copy_record(const HostRecord& answer) {
-    auto* r = new_record<HostRecord>();
+    auto* r = new_or_die<HostRecord>();
     r->official_name = cut_at_space(answer.official_name);
     for (const std::string& alias : answer.aliases) {
         std::string a = cut_at_space(alias);
@@ -93,7 +85,7 @@ HostRecord* copy_record(const HostRecord& answer) {
 }
 
 NameEntry* new_entry(const NetAddress* address) {
-    auto* e = new_record<NameEntry>();
+    auto* e = new_or_die<NameEntry>();
     if (address && address->type) netaddr_copy(&e->address, address);
     else netaddr_init(&e->address, g_frame_address_type);
     return e;
@@ -113,7 +105,7 @@ NameEntry* entry_for_name_answer(const HostRecord& answer, const std::string& re
     e->resolver_answer = copy_record(answer);
     const std::string& official = e->resolver_answer->official_name;
     const std::string name = official.empty() ? cut_at_space(requested) : official;
-    if (!name.empty()) e->name = hashtable_text_dup(name.c_str());
+    if (!name.empty()) e->name = text_dup_or_die(name.c_str());
     e->address_known = false;
     if (resolver.station_of && e->address.type && e->address.type->index == kEtherType) {
         for (const auto& a : e->resolver_answer->addresses) {
@@ -144,7 +136,7 @@ NameEntry* entry_for_address(const NetAddress* address, const SystemResolver& re
             std::memcpy(storage, r.addresses.front().data(), size_t(size));
             e->address.type->copy(e->address.storage, storage);
         }
-        if (!r.official_name.empty()) e->name = hashtable_text_dup(r.official_name.c_str());
+        if (!r.official_name.empty()) e->name = text_dup_or_die(r.official_name.c_str());
     }
     if (!e->name) e->name = netaddr_to_text(&e->address);
     return e;
@@ -219,7 +211,7 @@ void handle_request(ResolveRequest* r) {
 }
 
 ResolveRequest* new_request(int kind, HostcReply reply, void* user_data, void* extra) {
-    auto* r = new_record<ResolveRequest>();
+    auto* r = new_or_die<ResolveRequest>();
     r->kind = kind;
     r->reply = reply;
     r->user_data = user_data;
@@ -280,7 +272,7 @@ const NameEntry* hostc_find_address(const NetAddress* address) {
 }
 
 HostRef* hostc_ref_create() {
-    auto* ref = new_record<HostRef>();
+    auto* ref = new_or_die<HostRef>();
     netaddr_init(&ref->address, g_frame_address_type);
     return ref;
 }

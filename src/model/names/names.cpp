@@ -1,16 +1,16 @@
 #include "model/names/names.h"
 
 #include <atomic>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <string>
 
-#include "base/message.h"
+#include "base/memory.h"
+#include "base/path.h"
+#include "base/scan.h"
 
 namespace {
 
@@ -22,24 +22,6 @@ std::atomic<HashTable*> g_manufacturers{nullptr};
 bool address_separator(char c) { return c == '.' || c == '-' || c == ':' || c == ' ' || c == '\t' || c == '\n'; }
 bool name_separator(char c) { return c == ':' || c == ' ' || c == '\t' || c == '\n'; }
 
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// A token read as a base-16 number the way strtoul reads it (leading blanks, a '+',
-// an optional 0x before a digit); the low 8 bits of the value. No digits read as 0.
-uint8_t hex_token(const char* p, const char* end) {
-    while (p < end && std::isspace(static_cast<unsigned char>(*p))) ++p;
-    if (p < end && *p == '+') ++p;
-    if (end - p > 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && hex_digit(p[2]) >= 0) p += 2;
-    unsigned v = 0;
-    for (; p < end && hex_digit(*p) >= 0; ++p) v = (v << 4) | unsigned(hex_digit(*p));
-    return static_cast<uint8_t>(v & 0xFF);
-}
-
 // Reads a name file line by line, keeping at most `max_len` characters of each line:
 // the rest of a longer line is dropped, never read as a line of its own. A carriage
 // return before the line feed is not part of the line. Calls line_fn(text) for every
@@ -48,7 +30,7 @@ uint8_t hex_token(const char* p, const char* end) {
 template <class F>
 bool read_name_file(const char* path, size_t max_len, F&& line_fn) {
     if (!path) return false;
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(name_file_path(path).c_str(), "rb"), std::fclose);
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(native_path(path).c_str(), "rb"), std::fclose);
     if (!file) return false;
     std::string line;
     line.reserve(max_len);
@@ -57,7 +39,7 @@ bool read_name_file(const char* path, size_t max_len, F&& line_fn) {
         if (!cut && !line.empty() && line.back() == '\r') line.pop_back();
         // Text stops at a NUL byte; what follows it on the line is not read.
         const char* p = line.c_str();
-        while (*p && std::isspace(static_cast<unsigned char>(*p))) ++p;
+        while (*p && scan_is_blank(static_cast<unsigned char>(*p))) ++p;
         if (*p && *p != '#') line_fn(p);
         line.clear();
         cut = false;
@@ -112,13 +94,6 @@ std::shared_mutex& names_lock() { return g_names_lock; }
 HashTable* local_names_by_text() { return g_by_text; }
 HashTable* local_names_by_address() { return g_by_address; }
 
-std::string name_file_path(const char* path) {
-    std::string p = path ? path : "";
-    for (char& c : p)
-        if (c == '\\') c = '/';
-    return p;
-}
-
 int parse_address_line(const char* line, uint8_t* address, char* name) {
     if (!line) return -1;
     const char* p = line;
@@ -128,7 +103,7 @@ int parse_address_line(const char* line, uint8_t* address, char* name) {
         if (!*p) return -1;
         const char* start = p;
         while (*p && !address_separator(*p)) ++p;
-        byte = hex_token(start, p);
+        byte = static_cast<uint8_t>(scan_hex_byte(start, p));
         if (*p) ++p;  // the separator that ended the token belongs to it
     }
     while (*p && name_separator(*p)) ++p;
@@ -152,9 +127,8 @@ int ethers_read(const char* path) {
         uint8_t bytes[kEtherAddrLen];
         char name[kNameMax + 1];
         if (parse_address_line(line, bytes, name) != 0 || !type) return;
-        auto* e = new (std::nothrow) NameEntry{};
-        if (!e) fatal_out_of_memory();
-        e->name = hashtable_text_dup(name);
+        auto* e = new_or_die<NameEntry>();
+        e->name = text_dup_or_die(name);
         netaddr_init(&e->address, type->index);
         std::memcpy(e->address.storage, bytes, kEtherAddrLen);
         std::unique_lock lock(g_names_lock);

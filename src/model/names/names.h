@@ -86,7 +86,3 @@ HashTable* manf_read(const char* path);
 // The manufacturer name for an address whose last three bytes are already zero, or
 // null (also before any manufacturers file was read).
 [[nodiscard]] const char* manufacturer_of(const NetAddress* address);
-
-// The path of a data file as the system opens it: every backslash becomes '/', so the
-// stored default ".\ethers" opens ./ethers.
-[[nodiscard]] std::string name_file_path(const char* path);

@@ -1,19 +1,15 @@
 #include "model/names/q.h"
 
-#include <new>
-
-#include "base/message.h"
+#include "base/memory.h"
 
 RequestQueue* queue_create() {
-    auto* q = new (std::nothrow) RequestQueue{};
-    if (!q) fatal_out_of_memory();
+    auto* q = new_or_die<RequestQueue>();
     return q;
 }
 
 int queue_put(RequestQueue* queue, ResolveRequest* request) {
     if (!queue) return 0;
-    auto* node = new (std::nothrow) QueueNode{request, nullptr};
-    if (!node) fatal_out_of_memory();
+    auto* node = new_or_die<QueueNode>(request, nullptr);
     if (queue->tail) queue->tail->next = node;
     else queue->head = node;
     queue->tail = node;
