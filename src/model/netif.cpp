@@ -45,7 +45,7 @@ int netif_frame(Network* network, const hscap::FrameHeader* header, const uint8_
     const uint32_t readable = bytes ? (header->captured < header->length ? header->captured : header->length) : 0;
     model_set_clock(ts);
     Link* link = frame_apply(network, bytes, readable, header->length);
-    ring_record_link(network, link, bytes, readable, header->length, ts);
+    ring_record(network, link, header->length, ts);
     return 0;
 }
 

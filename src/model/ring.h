@@ -11,7 +11,6 @@
 
 #include <cstdint>
 
-#include "base/netaddr.h"
 #include "base/timer.h"
 
 struct Network;
@@ -19,33 +18,23 @@ struct Link;
 
 inline constexpr int kRingSlots = 5000;
 
-struct FrameSlot {
-    NetAddress source;
-    NetAddress destination;
-    uint16_t length = 0;  // low 16 bits of the wire length
-    TimeValue timestamp;
-};
-
+// One slot a frame: its time, its wire length in full (jumbo or reassembled frames can
+// be longer than 16 bits) and the link it was counted on (null for a frame without
+// addresses), so that expiry takes its counts back without looking anything up.
 struct FrameRing {
     int write_position = 0;
     int oldest_position = 0;
     int counted = 0;  // slots in the window (0 to 5000)
-    // Wire lengths of the slots in the window, in full: slot lengths keep only 16 bits,
-    // and jumbo or reassembled frames can be longer.
     uint32_t lengths[kRingSlots] = {};
-    // The link each counted slot was counted on (null for frames without addresses),
-    // so that expiry finds it without looking the addresses up again.
     Link* links[kRingSlots] = {};
-    FrameSlot slots[kRingSlots];
+    TimeValue timestamps[kRingSlots];
 };
 
 [[nodiscard]] FrameRing* ring_create();
-// Records one frame in the window and expires the slots more than a second older.
-// Frames with fewer than 12 readable bytes count for the network alone.
-void ring_record(Network* network, const uint8_t* frame, uint32_t captured, uint32_t length, TimeValue timestamp);
-// The same for a frame whose link the caller already has (null: no addresses).
-void ring_record_link(Network* network, Link* link, const uint8_t* frame, uint32_t captured, uint32_t length,
-                      TimeValue timestamp);
+// Records one frame in the window and expires the slots more than a second older. The
+// frame counts for the network, and for the link and its sender when it has one (null:
+// a frame without addresses). The caller has set the model clock to `timestamp`.
+void ring_record(Network* network, Link* link, uint32_t length, TimeValue timestamp);
 // Drops from the window every slot more than one second older than `now`.
 void ring_expire(Network* network, TimeValue now);
 // Microseconds of frame time the window covers when it is full (oldest to newest), or
