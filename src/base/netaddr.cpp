@@ -124,10 +124,6 @@ NetAddress* netaddr_clone(const NetAddress* src) {
     return a;
 }
 
-void netaddr_clear(NetAddress* a) {
-    if (a && a->type) a->type->clear(a->storage);
-}
-
 int netaddr_compare(const NetAddress* a, const NetAddress* b) {
     if (!a || !b || !a->type) return 1;
     return a->type->compare(a->storage, b->storage);

@@ -61,7 +61,6 @@ void netaddr_init(NetAddress* address, int index);
 [[nodiscard]] int netaddr_hash(const NetAddress* a);
 void netaddr_copy(NetAddress* dst, const NetAddress* src);
 [[nodiscard]] NetAddress* netaddr_clone(const NetAddress* src);
-void netaddr_clear(NetAddress* a);
 [[nodiscard]] int netaddr_compare(const NetAddress* a, const NetAddress* b);
 [[nodiscard]] char* netaddr_to_text(const NetAddress* a);
 void netaddr_format(const NetAddress* a, char* out, size_t out_size);

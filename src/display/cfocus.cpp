@@ -155,8 +155,8 @@ void cfocus_set_current(const Focus* focus) {
     g_current.store(published, std::memory_order_release);
     model_set_focus_source(cfocus_view);
 
-    std::unique_lock<std::shared_mutex> lock(model_lock());
-    list_foreach(net_list(), [](void* item) { link_recolour_all(static_cast<Network*>(item)); });
+    ModelWriteLock lock;
+    net_for_each_network(link_recolour_all);
 }
 
 const FocusSnapshot* cfocus_current() { return g_current.load(std::memory_order_acquire); }

@@ -181,8 +181,7 @@ void render_map(Network* network) {
     // ring never closes up while hosts are merely idle.
     const int count = network->host_count;
     int index = 0;
-    list_foreach(network->host_list, [&](void* item) {
-        auto* h = static_cast<Host*>(item);
+    net_for_each_host(network, [&](Host* h) {
         const NodeGeometry g = map_node_geometry(index++, count, h, p);
         h->map_x = g.x;
         h->map_y = g.y;
@@ -191,9 +190,8 @@ void render_map(Network* network) {
     });
 
     // Links after all hosts, so that they lie over the circles.
-    list_foreach(network->host_list, [&](void* item) {
-        hashtable_foreach(static_cast<const Host*>(item)->link_table, [&](void*, void* value) {
-            auto* l = static_cast<const Link*>(value);
+    net_for_each_host(network, [&](const Host* h) {
+        host_for_each_link(h, [&](const Link* l) {
             if (l->display != 1 && p.dynamic) return;
             color(map_link_colour(l->colour_index));
             linewidth(map_link_width(l->byte_rate.mean, p.link_scale, p.max_link_width));
@@ -209,8 +207,7 @@ void measure_labels(Network* network) {
     const float cell = kTextCell * f;
     htextsize(cell, cell);
     if (!network) return;
-    list_foreach(network->host_list, [&](void* item) {
-        auto* h = static_cast<Host*>(item);
+    net_for_each_host(network, [&](Host* h) {
         if (h->name_text[0]) {
             h->name_width = htextwidth(h->name_text);
             h->name_height = cell;
@@ -246,7 +243,7 @@ void display_draw(Network* network) {
                           g_last_render_ms))
         return;
     {
-        std::unique_lock<std::shared_mutex> model(model_lock());
+        ModelWriteLock model;
         GraphicsLock drawing;
         render_map(network);
     }

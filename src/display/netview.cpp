@@ -112,7 +112,7 @@ bool NetView::font_change_pending() const {
 void NetView::paint(const std::function<void(const QImage& image)>& copy) {
     // The label-size pass writes host fields: the model lock comes before the drawing
     // lock, as on the capture-and-draw thread.
-    std::unique_lock<std::shared_mutex> model(model_lock(), std::defer_lock);
+    ModelWriteLock model(std::defer_lock);
     if (font_change_pending()) model.lock();
     GraphicsLock lock;
     if (copy) copy(image_);
@@ -129,7 +129,7 @@ void NetView::paint(const std::function<void(const QImage& image)>& copy) {
         rect = zoom_;
         zoom_pending_ = false;
     }
-    if (font) list_foreach(net_list(), [](void* item) { measure_labels(static_cast<Network*>(item)); });
+    if (font) net_for_each_network(measure_labels);
     ViewRect view;
     if (zoom && zoom_view(rect, &view)) ortho2(view.left, view.right, view.bottom, view.top);
 }

@@ -23,18 +23,16 @@ void print_tally(std::FILE* out, const Link* l, const ProtocolTally* t, const st
 
 void net_dump(std::FILE* out, const Network* net) {
     uint64_t frames = 0, bytes = 0;
-    list_foreach(net->host_list, [&](void* item) {
-        frames += static_cast<const Host*>(item)->total_frames;
-        bytes += static_cast<const Host*>(item)->total_bytes;
+    net_for_each_host(net, [&](const Host* h) {
+        frames += h->total_frames;
+        bytes += h->total_bytes;
     });
     std::fprintf(out, "network\t%s\t%d\t%llu\t%llu\n", net->name, net->host_count,
                  static_cast<unsigned long long>(frames), static_cast<unsigned long long>(bytes));
-    list_foreach(net->host_list, [&](void* item) {
-        auto* h = static_cast<const Host*>(item);
+    net_for_each_host(net, [&](const Host* h) {
         std::fprintf(out, "host\t%s\t%u\t%u\t%s\t%s\n", h->address_text, h->total_frames, h->total_bytes,
                      h->name ? h->name : "", h->manufacturer_text);
-        hashtable_foreach(h->link_table, [&](void*, void* value) {
-            auto* l = static_cast<const Link*>(value);
+        host_for_each_link(h, [&](const Link* l) {
             std::fprintf(out, "link\t%s\t%s\t%u\t%u\n", l->source->address_text, l->destination->address_text,
                          l->total_frames, l->total_bytes);
             print_tally(out, l, l->protocol_tree, "");

@@ -93,12 +93,12 @@ void net_list_add(Network* network) {
 }
 
 Network* net_find(const char* adapter_name) {
-    if (!adapter_name || !g_networks) return nullptr;
-    for (ListNode* n = g_networks->head; n; n = n->next) {
-        auto* net = static_cast<Network*>(n->item);
-        if (std::strcmp(net->name, adapter_name) == 0) return net;
-    }
-    return nullptr;
+    Network* found = nullptr;
+    if (adapter_name)
+        net_for_each_network([&](Network* net) {
+            if (!found && std::strcmp(net->name, adapter_name) == 0) found = net;
+        });
+    return found;
 }
 
 Network* net_current() { return g_current.load(std::memory_order_acquire); }
@@ -224,8 +224,7 @@ void net_refresh(Network* network) {
     if (!network) return;
     const int node_timeout = model_settings().node_timeout.load(std::memory_order_relaxed);
     const int link_timeout = model_settings().link_timeout.load(std::memory_order_relaxed);
-    list_foreach(network->host_list, [&](void* item) {
-        auto* h = static_cast<Host*>(item);
+    net_for_each_host(network, [&](Host* h) {
         rate_push(&h->frame_rate, h->frames_this_second);
         rate_push(&h->byte_rate, h->bytes_this_second);
         h->display = active(h->last_sent, node_timeout) ? 1 : 0;
@@ -235,9 +234,8 @@ void net_refresh(Network* network) {
         // The clock went back: an idle link may be active again. Visit them all, in
         // host-list and link-table order, and list the busy ones afresh.
         busy.clear();
-        list_foreach(network->host_list, [&](void* item) {
-            hashtable_foreach(static_cast<Host*>(item)->link_table, [&](void*, void* value) {
-                auto* l = static_cast<Link*>(value);
+        net_for_each_host(network, [&](const Host* h) {
+            host_for_each_link(h, [&](Link* l) {
                 l->busy = refresh_link(l, link_timeout);
                 if (l->busy) busy.push_back(l);
             });
@@ -255,11 +253,8 @@ void net_refresh(Network* network) {
 
 void link_recolour_all(Network* network) {
     if (!network) return;
-    list_foreach(network->host_list, [&](void* item) {
-        hashtable_foreach(static_cast<Host*>(item)->link_table, [&](void*, void* value) {
-            auto* l = static_cast<Link*>(value);
-            l->colour_index = link_dominant_colour(l);
-        });
+    net_for_each_host(network, [](const Host* h) {
+        host_for_each_link(h, [](Link* l) { l->colour_index = link_dominant_colour(l); });
     });
 }
 

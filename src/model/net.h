@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <shared_mutex>
 #include <vector>
 
@@ -143,8 +144,35 @@ struct FocusView {
 using FocusSource = FocusView (*)();
 void model_set_focus_source(FocusSource fn);
 
-// The lock that orders the capture thread's writes against other threads' reads.
+// The lock that orders the capture thread's writes against other threads' reads. Take
+// it through the guards below.
 std::shared_mutex& model_lock();
+
+// Holds the model lock shared for its lifetime: what a reader on another thread than
+// the capture thread (a list window, a report, a panel, the alarm thread) holds while it
+// reads hosts, links, counters or top lists.
+class ModelReadLock {
+public:
+    ModelReadLock() : lock_(model_lock()) {}
+
+private:
+    std::shared_lock<std::shared_mutex> lock_;
+};
+
+// Holds the model lock exclusively: the capture thread while it writes the model, and
+// whoever moves items (re-sorting a top list) or writes host display fields. Deferred,
+// it is taken later with lock() (the capture pass takes it at its first frame). Comes
+// before the drawing lock when a thread takes both.
+class ModelWriteLock {
+public:
+    ModelWriteLock() : lock_(model_lock()) {}
+    explicit ModelWriteLock(std::defer_lock_t) : lock_(model_lock(), std::defer_lock) {}
+    void lock() { lock_.lock(); }
+    [[nodiscard]] bool owns_lock() const { return lock_.owns_lock(); }
+
+private:
+    std::unique_lock<std::shared_mutex> lock_;
+};
 
 // Model clock: the timestamp of the frame being handled, or of the last one handled.
 TimeValue model_clock();
@@ -160,7 +188,28 @@ void net_list_add(Network* network);
 [[nodiscard]] Network* net_current();
 void net_set_current(Network* network);
 
+// Calls fn(Network*) for each network, newest first.
+template <class F>
+void net_for_each_network(F&& fn) {
+    list_foreach(net_list(), [&](void* item) { fn(static_cast<Network*>(item)); });
+}
+
 // --- hosts and links ---
+
+// Calls fn(Host*) for each host of the network, in host-list order (ascending address).
+// A null network has none.
+template <class F>
+void net_for_each_host(const Network* network, F&& fn) {
+    if (network) list_foreach(network->host_list, [&](void* item) { fn(static_cast<Host*>(item)); });
+}
+
+// Calls fn(Link*) for each link the host sends on, in link-table order. A null host has
+// none.
+template <class F>
+void host_for_each_link(const Host* host, F&& fn) {
+    if (host) hashtable_foreach(host->link_table, [&](void*, void* value) { fn(static_cast<Link*>(value)); });
+}
+
 [[nodiscard]] Host* host_find(const Network* network, const NetAddress* address);
 [[nodiscard]] Link* link_find(const Host* host, const NetAddress* destination);
 Host* host_create(Network* network, const NetAddress* address);

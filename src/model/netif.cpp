@@ -12,7 +12,7 @@ namespace {
 // takes when the first frame of the pass arrives.
 struct PassState {
     Network* network;
-    std::unique_lock<std::shared_mutex> lock;
+    ModelWriteLock lock;
 };
 
 void frame_trampoline(void* user, const hscap::FrameHeader* header, const uint8_t* bytes) {
@@ -66,7 +66,7 @@ uint32_t netif_load(const Network* network) {
 }
 
 int netif_dispatch(Network* network, hscap::Handle* handle, const CaptureHooks* hooks) {
-    PassState st{network, std::unique_lock<std::shared_mutex>(model_lock(), std::defer_lock)};
+    PassState st{network, ModelWriteLock(std::defer_lock)};
     const int n = hscap::pcap_dispatch(handle, kDispatchFrames, frame_trampoline, &st);
     if (!st.lock.owns_lock()) st.lock.lock();
     hscap::Stats stats{};
@@ -81,7 +81,7 @@ int capture_pass(CaptureContext* c, Network* network, hscap::Handle* handle) {
     if (c->hooks.statistics_notice) c->hooks.statistics_notice(network);
     const int n = netif_dispatch(network, handle, &c->hooks);
     {
-        std::unique_lock<std::shared_mutex> lock(model_lock());
+        ModelWriteLock lock;
         net_refresh(network);
     }
     if (const char* damage = hscap::take_error(handle)) message_show("Hopscope", damage, MessageIcon::Warning);

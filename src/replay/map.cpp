@@ -113,7 +113,7 @@ bool replay_map_open(const ReplayMapOptions& o) {
 bool replay_map_write(Network* network, const std::string& path) {
     if (!g_view) return false;
     {
-        std::unique_lock<std::shared_mutex> model(model_lock());
+        ModelWriteLock model;
         GraphicsLock drawing;
         render_map(network);
     }
