@@ -16,7 +16,10 @@
 namespace {
 
 // The host-name resolver thread, joined at shutdown.
-std::thread g_resolver;
+struct StepsState {
+    std::thread resolver;
+};
+StepsState g_steps;
 
 void hostc_init_step() { engine_start_name_service(); }
 
@@ -51,7 +54,7 @@ void read_focus_step(const char* cfdump, const char* focus_name) {
 void build_palette_step() { build_logical_palette(); }
 
 void start_resolver_step() {
-    if (!g_resolver.joinable()) g_resolver = std::thread(hostc_resolve);
+    if (!g_steps.resolver.joinable()) g_steps.resolver = std::thread(hostc_resolve);
 }
 
 // PENDING (alarms): start the thread running alarm_thread.
@@ -59,9 +62,9 @@ void start_alarm_thread_step() {}
 
 // PENDING (alarms): stop and join the alarm thread too.
 void stop_workers_step() {
-    if (g_resolver.joinable()) {
+    if (g_steps.resolver.joinable()) {
         hostc_stop();
-        g_resolver.join();
+        g_steps.resolver.join();
     }
 }
 

@@ -18,8 +18,12 @@ namespace {
 
 constexpr char kProductName[] = "Hopscope";
 
-FocusDictionary g_dictionary;
-std::atomic<const FocusSnapshot*> g_current{nullptr};
+// The focus dictionary (window thread) and the current focus (any thread).
+struct FocusState {
+    FocusDictionary dictionary;
+    std::atomic<const FocusSnapshot*> current{nullptr};
+};
+FocusState g_focus;
 
 // Every snapshot ever published. Never destroyed: the capture thread may read the
 // current one until the process ends.
@@ -48,7 +52,7 @@ const ProtocolNode* lookup_protocol(const std::string& name) {
 
 }  // namespace
 
-FocusDictionary& focus_dictionary() { return g_dictionary; }
+FocusDictionary& focus_dictionary() { return g_focus.dictionary; }
 
 CfocusContents cfocus_parse(const unsigned char* data, size_t size, const Palette& start) {
     CfocusContents c;
@@ -102,25 +106,25 @@ std::string cfocus_serialise(const Palette& palette, const FocusDictionary& focu
 }
 
 const FocusDictionary& cfocus_read(const char* path) {
-    g_dictionary.clear();
+    g_focus.dictionary.clear();
     if (!path) path = "";
     std::string bytes;
     if (file_read_all(native_path(path), &bytes) != FileRead::ok) {
         const std::string text = std::string("Custom Focus: Could not open file ") + path + " for parsing";
         message_show(kProductName, text.c_str(), MessageIcon::Warning);
-        return g_dictionary;
+        return g_focus.dictionary;
     }
     CfocusContents c = cfocus_parse(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), palette());
     for (int i = 0; i < c.palette_loaded; ++i) palette_set_colour(i, c.palette.colours[i]);
-    g_dictionary = std::move(c.focuses);
-    return g_dictionary;
+    g_focus.dictionary = std::move(c.focuses);
+    return g_focus.dictionary;
 }
 
 int cfocus_dump(const char* path) {
     if (!path) path = "";
     // Written beside the file and put in its place (base/file.h), so a failed write (a
     // full disk) leaves the old file whole; a link stays a link.
-    if (!file_replace(native_path(path), cfocus_serialise(palette(), g_dictionary), ReplaceMode::create)) {
+    if (!file_replace(native_path(path), cfocus_serialise(palette(), g_focus.dictionary), ReplaceMode::create)) {
         std::printf("cfocus_dump: Warning - cannot overwrite %s\n", path);
         std::fflush(stdout);
         return -1;
@@ -131,7 +135,7 @@ int cfocus_dump(const char* path) {
 const Focus* find_focus(const char* name) {
     if (!name) return nullptr;
     const Focus* found = nullptr;
-    for (const Focus& f : g_dictionary)
+    for (const Focus& f : g_focus.dictionary)
         if (std::strcmp(f.name, name) == 0) found = &f;
     return found;
 }
@@ -152,17 +156,17 @@ void cfocus_set_current(const Focus* focus) {
         std::lock_guard<std::mutex> lock(s.mutex);
         s.kept.push_back(std::move(snap));
     }
-    g_current.store(published, std::memory_order_release);
+    g_focus.current.store(published, std::memory_order_release);
     model_set_focus_source(cfocus_view);
 
     ModelWriteLock lock;
     net_for_each_network(link_recolour_all);
 }
 
-const FocusSnapshot* cfocus_current() { return g_current.load(std::memory_order_acquire); }
+const FocusSnapshot* cfocus_current() { return g_focus.current.load(std::memory_order_acquire); }
 
 FocusView cfocus_view() {
-    const FocusSnapshot* s = g_current.load(std::memory_order_acquire);
+    const FocusSnapshot* s = g_focus.current.load(std::memory_order_acquire);
     if (!s) return FocusView{};
     return FocusView{s->entries.data(), static_cast<int>(s->entries.size())};
 }

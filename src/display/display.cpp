@@ -20,13 +20,17 @@ constexpr double kRingRadius = 0.8;
 constexpr float kTextCell = 0.06f;          // label character cell per unit of font scale
 constexpr float kManufacturerCell = 0.025f;  // manufacturer character cell per unit of F
 
-std::atomic<bool> g_suspended{false};
-std::atomic<MarkNodeFn> g_mark_node{nullptr};
-std::atomic<unsigned long> g_draws{0};
-std::atomic<bool> g_pacing{true};
-// Capture thread only: when the last render ended and how long it took.
-std::chrono::steady_clock::time_point g_last_render_end;
-double g_last_render_ms = 0;
+// The map's state, apart from its settings (map_settings()) and the repaint request.
+struct DisplayState {
+    std::atomic<bool> suspended{false};
+    std::atomic<MarkNodeFn> mark_node{nullptr};
+    std::atomic<unsigned long> draws{0};
+    std::atomic<bool> pacing{true};
+    // Capture thread only: when the last render ended and how long it took.
+    std::chrono::steady_clock::time_point last_render_end;
+    double last_render_ms = 0;
+};
+DisplayState g_display;
 
 struct Repaint {
     std::mutex mutex;
@@ -58,7 +62,7 @@ void draw_label(const NodeGeometry& g, const Host* h, const MapParams& p) {
 
 void draw_node(Host* h, const NodeGeometry& g, const MapParams& p) {
     circf(static_cast<float>(g.x), static_cast<float>(g.y), static_cast<float>(g.radius));
-    if (MarkNodeFn mark = g_mark_node.load(std::memory_order_acquire)) mark(g.x, g.y, g.radius);
+    if (MarkNodeFn mark = g_display.mark_node.load(std::memory_order_acquire)) mark(g.x, g.y, g.radius);
     h->display = 0;
     draw_label(g, h, p);
 }
@@ -163,10 +167,10 @@ int map_link_width(double byte_rate, double link_scale, int max_link_width) {
     return static_cast<int>(w);
 }
 
-void set_drawing_suspended(bool suspended) { g_suspended.store(suspended, std::memory_order_release); }
-bool drawing_suspended() { return g_suspended.load(std::memory_order_acquire); }
+void set_drawing_suspended(bool suspended) { g_display.suspended.store(suspended, std::memory_order_release); }
+bool drawing_suspended() { return g_display.suspended.load(std::memory_order_acquire); }
 
-void display_set_mark_node(MarkNodeFn fn) { g_mark_node.store(fn, std::memory_order_release); }
+void display_set_mark_node(MarkNodeFn fn) { g_display.mark_node.store(fn, std::memory_order_release); }
 
 void render_map(Network* network) {
     if (drawing_suspended() || !network) return;
@@ -228,7 +232,7 @@ bool display_draw_due(double ms_since_last_render_end, double last_render_ms) {
     return ms_since_last_render_end >= std::max(kMinDrawIntervalMs, 2 * last_render_ms);
 }
 
-void display_set_draw_pacing(bool on) { g_pacing.store(on); }
+void display_set_draw_pacing(bool on) { g_display.pacing.store(on); }
 
 void display_draw(Network* network) {
     {
@@ -238,21 +242,31 @@ void display_draw(Network* network) {
     }
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
-    if (g_pacing.load() && g_draws.load(std::memory_order_relaxed) > 0 &&
-        !display_draw_due(std::chrono::duration<double, std::milli>(start - g_last_render_end).count(),
-                          g_last_render_ms))
+    if (g_display.pacing.load() && g_display.draws.load(std::memory_order_relaxed) > 0 &&
+        !display_draw_due(std::chrono::duration<double, std::milli>(start - g_display.last_render_end).count(),
+                          g_display.last_render_ms))
         return;
     {
         ModelWriteLock model;
         GraphicsLock drawing;
         render_map(network);
     }
-    g_last_render_end = Clock::now();
-    g_last_render_ms = std::chrono::duration<double, std::milli>(g_last_render_end - start).count();
-    g_draws.fetch_add(1, std::memory_order_relaxed);
+    g_display.last_render_end = Clock::now();
+    g_display.last_render_ms = std::chrono::duration<double, std::milli>(g_display.last_render_end - start).count();
+    g_display.draws.fetch_add(1, std::memory_order_relaxed);
     Repaint& r = repaint();
     std::lock_guard<std::mutex> lock(r.mutex);
     if (r.fn) r.fn(r.context);
 }
 
-unsigned long display_draw_count() { return g_draws.load(std::memory_order_relaxed); }
+void display_reset() {
+    g_display.suspended.store(false);
+    g_display.mark_node.store(nullptr);
+    g_display.draws.store(0);
+    g_display.pacing.store(true);
+    g_display.last_render_end = {};
+    g_display.last_render_ms = 0;
+    display_set_repaint(nullptr, nullptr);
+}
+
+unsigned long display_draw_count() { return g_display.draws.load(std::memory_order_relaxed); }

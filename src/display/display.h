@@ -148,5 +148,9 @@ inline constexpr double kMinDrawIntervalMs = 40;
 // Turns pacing off (every call renders) or on; on by default. For tests.
 void display_set_draw_pacing(bool on);
 
+// The map's state as at process start: drawing not suspended, no mark-node hook, no
+// repaint request, pacing on, no render done. The settings stay. For tests.
+void display_reset();
+
 // Render passes done by display_draw (tests and diagnostics).
 [[nodiscard]] unsigned long display_draw_count();

@@ -27,26 +27,29 @@ Palette make_default() {
     return p;
 }
 
-Palette g_palette = make_default();
-std::atomic<ColourMapFn> g_colour_map{nullptr};
-std::unique_ptr<LogicalPalette> g_logical;
+struct PaletteState {
+    Palette palette = make_default();
+    std::atomic<ColourMapFn> colour_map{nullptr};
+    std::unique_ptr<LogicalPalette> logical;
+};
+PaletteState g_palette;
 
 void bind(int index) {
-    if (ColourMapFn fn = g_colour_map.load(std::memory_order_acquire)) {
-        const PaletteColour c = g_palette.colours[index];
+    if (ColourMapFn fn = g_palette.colour_map.load(std::memory_order_acquire)) {
+        const PaletteColour c = g_palette.palette.colours[index];
         fn(index + kPaletteMapOffset, c.red, c.green, c.blue);
     }
 }
 
 }  // namespace
 
-const Palette& palette() { return g_palette; }
+const Palette& palette() { return g_palette.palette; }
 
 void palette_set_colour(int index, PaletteColour colour) {
     if (index < 0 || index >= kPaletteColours) return;
-    g_palette.colours[index] = colour;
+    g_palette.palette.colours[index] = colour;
     bind(index);
-    if (g_logical) g_logical->entries[index] = to_rgb(colour);
+    if (g_palette.logical) g_palette.logical->entries[index] = to_rgb(colour);
 }
 
 PaletteColour palette_default_colour(int index) {
@@ -58,22 +61,22 @@ void palette_reset() {
 }
 
 void palette_set_colour_map(ColourMapFn fn) {
-    g_colour_map.store(fn, std::memory_order_release);
+    g_palette.colour_map.store(fn, std::memory_order_release);
     for (int k = 0; k < kPaletteColours; ++k) bind(k);
 }
 
 void build_logical_palette() {
     auto logical = std::make_unique<LogicalPalette>();
     for (int i = 0; i < kLogicalPaletteSize; ++i) logical->entries[i] = 0;  // black
-    for (int k = 0; k < kPaletteColours; ++k) logical->entries[k] = to_rgb(g_palette.colours[k]);
+    for (int k = 0; k < kPaletteColours; ++k) logical->entries[k] = to_rgb(g_palette.palette.colours[k]);
     logical->entries[kLogicalWhite] = 0xffffff;
     logical->entries[kLogicalBlack] = 0;
-    g_logical = std::move(logical);
+    g_palette.logical = std::move(logical);
 }
 
-const LogicalPalette* logical_palette() { return g_logical.get(); }
+const LogicalPalette* logical_palette() { return g_palette.logical.get(); }
 
-void free_logical_palette() { g_logical.reset(); }
+void free_logical_palette() { g_palette.logical.reset(); }
 
 int palette_read(ByteCursor& in, Palette* palette) {
     int32_t n = 0;

@@ -11,9 +11,7 @@
 
 void engine_reset() {
     netaddr_startup();
-    net_list_create();
-    model_set_clock({});
-    model_set_focus_source(nullptr);
+    model_reset();
     pd_set_root(nullptr);
 }
 

@@ -9,18 +9,22 @@
 
 namespace {
 
-List* g_networks = nullptr;
-std::atomic<Network*> g_current{nullptr};
-std::atomic<TextWidthFn> g_text_width{nullptr};
-std::atomic<FocusSource> g_focus_source{nullptr};
-TimeValue g_clock;
+// The model's state. Its settings and its lock are model_settings() and model_lock().
+struct ModelState {
+    List* networks = nullptr;
+    std::atomic<Network*> current{nullptr};
+    std::atomic<TextWidthFn> text_width{nullptr};
+    std::atomic<FocusSource> focus_source{nullptr};
+    TimeValue clock;  // the model clock
+};
+ModelState g_model;
 
 int host_order(const void* item, const void* existing) {
     return netaddr_compare(&static_cast<const Host*>(item)->address, &static_cast<const Host*>(existing)->address);
 }
 
 float text_width(const char* text) {
-    TextWidthFn fn = g_text_width.load(std::memory_order_relaxed);
+    TextWidthFn fn = g_model.text_width.load(std::memory_order_relaxed);
     return fn ? fn(text) : 0.0f;
 }
 
@@ -39,7 +43,7 @@ int pointer_compare(const void* stored, const void* probe) {
 
 bool active(TimeValue last, int timeout_seconds) {
     if (timer_is_zero(last)) return false;
-    return int64_t(timer_elapsed_ms(last, g_clock)) < int64_t(timeout_seconds) * 1000;
+    return int64_t(timer_elapsed_ms(last, g_model.clock)) < int64_t(timeout_seconds) * 1000;
 }
 
 }  // namespace
@@ -56,23 +60,29 @@ ModelSettings& model_settings() {
     return s;
 }
 
-void model_set_text_width(TextWidthFn fn) { g_text_width.store(fn); }
-void model_set_focus_source(FocusSource fn) { g_focus_source.store(fn); }
+void model_set_text_width(TextWidthFn fn) { g_model.text_width.store(fn); }
+void model_set_focus_source(FocusSource fn) { g_model.focus_source.store(fn); }
 
 std::shared_mutex& model_lock() {
     static std::shared_mutex m;
     return m;
 }
 
-TimeValue model_clock() { return g_clock; }
-void model_set_clock(TimeValue t) { g_clock = t; }
+TimeValue model_clock() { return g_model.clock; }
+void model_set_clock(TimeValue t) { g_model.clock = t; }
 
-void net_list_create() {
-    g_networks = list_create();
-    g_current.store(nullptr);
+void model_reset() {
+    net_list_create();
+    g_model.clock = {};
+    g_model.focus_source.store(nullptr);
 }
 
-List* net_list() { return g_networks; }
+void net_list_create() {
+    g_model.networks = list_create();
+    g_model.current.store(nullptr);
+}
+
+List* net_list() { return g_model.networks; }
 
 Network* net_create(const char* adapter_name) {
     auto* n = new_or_die<Network>();
@@ -88,8 +98,8 @@ Network* net_create(const char* adapter_name) {
 }
 
 void net_list_add(Network* network) {
-    if (!g_networks) net_list_create();
-    list_prepend(g_networks, network);
+    if (!g_model.networks) net_list_create();
+    list_prepend(g_model.networks, network);
 }
 
 Network* net_find(const char* adapter_name) {
@@ -101,10 +111,10 @@ Network* net_find(const char* adapter_name) {
     return found;
 }
 
-Network* net_current() { return g_current.load(std::memory_order_acquire); }
+Network* net_current() { return g_model.current.load(std::memory_order_acquire); }
 
 void net_set_current(Network* network) {
-    if (network) g_current.store(network, std::memory_order_release);
+    if (network) g_model.current.store(network, std::memory_order_release);
 }
 
 Host* host_find(const Network* network, const NetAddress* address) {
@@ -173,7 +183,7 @@ Link* link_create(Host* source, Host* destination) {
 }
 
 int link_dominant_colour(const Link* link) {
-    FocusSource src = g_focus_source.load(std::memory_order_acquire);
+    FocusSource src = g_model.focus_source.load(std::memory_order_acquire);
     if (!src || !link) return -1;
     FocusView focus = src();
     uint32_t best = 0;
@@ -230,7 +240,7 @@ void net_refresh(Network* network) {
         h->display = active(h->last_sent, node_timeout) ? 1 : 0;
     });
     std::vector<Link*>& busy = network->busy_links;
-    if (clock_before(g_clock, network->refreshed_at)) {
+    if (clock_before(g_model.clock, network->refreshed_at)) {
         // The clock went back: an idle link may be active again. Visit them all, in
         // host-list and link-table order, and list the busy ones afresh.
         busy.clear();
@@ -248,7 +258,7 @@ void net_refresh(Network* network) {
         }
         busy.resize(kept);
     }
-    network->refreshed_at = g_clock;
+    network->refreshed_at = g_model.clock;
 }
 
 void link_recolour_all(Network* network) {

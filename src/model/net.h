@@ -178,6 +178,10 @@ private:
 TimeValue model_clock();
 void model_set_clock(TimeValue t);
 
+// The model's state as at process start: no networks and none current, the model clock
+// at zero, no focus source. The settings and the text-width function stay.
+void model_reset();
+
 // --- networks ---
 void net_list_create();
 [[nodiscard]] List* net_list();

@@ -4,8 +4,12 @@
 
 namespace {
 
-ProtocolNode* g_root = nullptr;
-const ProtocolNode* g_path[kPathMax + 1] = {};
+// The classifier's state: the tree it walks and its path buffer.
+struct ClassifierState {
+    ProtocolNode* root = nullptr;
+    const ProtocolNode* path[kPathMax + 1] = {};
+};
+ClassifierState g_classifier;
 
 bool field_test(const ProtocolNode* node, const uint8_t* frame, uint32_t captured, int64_t pos) {
     // A field that lies outside the captured bytes fails its test instead of being read.
@@ -17,21 +21,21 @@ bool field_test(const ProtocolNode* node, const uint8_t* frame, uint32_t capture
 
 }  // namespace
 
-void pd_set_root(ProtocolNode* root) { g_root = root; }
-ProtocolNode* pd_root() { return g_root; }
+void pd_set_root(ProtocolNode* root) { g_classifier.root = root; }
+ProtocolNode* pd_root() { return g_classifier.root; }
 
 const ProtocolNode* const* pd_classify(const uint8_t* frame, uint32_t captured, uint32_t length) {
     int n = 0;
     int64_t base = 0;
-    const ProtocolNode* parent = g_root;
-    ProtocolNode* node = g_root;
+    const ProtocolNode* parent = g_classifier.root;
+    ProtocolNode* node = g_classifier.root;
     if (frame == nullptr) captured = 0;
     while (node != nullptr && n < kPathMax) {
         if (field_test(node, frame, captured, base + node->offset) ||
             (node->has_alt_offset && field_test(node, frame, captured, base + node->alt_offset))) {
             node->stats.bytes += length;
             node->stats.frames += 1;
-            g_path[n++] = node;
+            g_classifier.path[n++] = node;
             base += parent->header_length;
             parent = node;
             node = node->first_child;
@@ -39,8 +43,8 @@ const ProtocolNode* const* pd_classify(const uint8_t* frame, uint32_t captured, 
             node = node->next;
         }
     }
-    g_path[n] = nullptr;
-    return g_path;
+    g_classifier.path[n] = nullptr;
+    return g_classifier.path;
 }
 
 double pd_stat_frames(const ProtocolNode* node) { return node ? node->stats.frames : 0; }

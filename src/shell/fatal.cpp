@@ -11,10 +11,13 @@ constexpr int kGuarded[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
 
 // Everything the handler uses is prepared before any fault: it calls only
 // async-signal-safe functions (write, sigprocmask, execv, _exit).
-char g_program[4096];
-char* g_dialog_argv[3] = {nullptr, nullptr, nullptr};
-bool g_dialog = false;
-alignas(16) char g_alt_stack[64 * 1024];
+struct FatalState {
+    char program[4096] = {};
+    char* dialog_argv[3] = {nullptr, nullptr, nullptr};
+    bool dialog = false;
+    alignas(16) char alt_stack[64 * 1024] = {};
+};
+FatalState g_fatal;
 
 void put(const char* text) {
     size_t len = std::strlen(text);
@@ -31,12 +34,12 @@ void on_fault(int, siginfo_t*, void*) {
     put(": ");
     put(kFatalText);
     put("\n");
-    if (g_dialog) {
+    if (g_fatal.dialog) {
         // The new image must not start with the fault signals blocked.
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
-        execv(g_dialog_argv[0], g_dialog_argv);
+        execv(g_fatal.dialog_argv[0], g_fatal.dialog_argv);
     }
     _exit(kFatalExitStatus);
 }
@@ -44,19 +47,19 @@ void on_fault(int, siginfo_t*, void*) {
 }  // namespace
 
 void fatal_guard_install(bool show_dialog) {
-    g_dialog = false;
+    g_fatal.dialog = false;
     if (show_dialog) {
-        ssize_t n = ::readlink("/proc/self/exe", g_program, sizeof g_program - 1);
+        ssize_t n = ::readlink("/proc/self/exe", g_fatal.program, sizeof g_fatal.program - 1);
         if (n > 0) {
-            g_program[n] = '\0';
-            g_dialog_argv[0] = g_program;
-            g_dialog_argv[1] = const_cast<char*>(kFatalDialogOption);
-            g_dialog = true;
+            g_fatal.program[n] = '\0';
+            g_fatal.dialog_argv[0] = g_fatal.program;
+            g_fatal.dialog_argv[1] = const_cast<char*>(kFatalDialogOption);
+            g_fatal.dialog = true;
         }
     }
     stack_t ss{};
-    ss.ss_sp = g_alt_stack;
-    ss.ss_size = sizeof g_alt_stack;
+    ss.ss_sp = g_fatal.alt_stack;
+    ss.ss_size = sizeof g_fatal.alt_stack;
     sigaltstack(&ss, nullptr);
 
     struct sigaction sa {};

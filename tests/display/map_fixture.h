@@ -22,8 +22,9 @@
 class MapTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        display_set_draw_pacing(false);  // every display_draw renders
         engine_reset();
+        display_reset();
+        display_set_draw_pacing(false);  // every display_draw renders
         model_settings().font_scale.store(0.5f);
         MapSettings& s = map_settings();
         s.node_scale = 0.2;
@@ -34,9 +35,6 @@ protected:
         s.bytes = 1;
         s.show_name = 1;
         s.show_manufacturers = 0;
-        set_drawing_suspended(false);
-        display_set_mark_node(nullptr);
-        display_set_repaint(nullptr, nullptr);
 
         setdevice("mswin");
         opendevice();

@@ -26,11 +26,15 @@ struct FileSource {
     bool loop;
 };
 
-std::mutex g_sources_mutex;
-std::vector<FileSource> g_files;
-std::vector<Adapter> g_adapters;    // storage of the fetched list
-std::vector<Adapter*> g_list;       // null-terminated
-bool g_fetched = false;
+// The capture sources: the files registered and the adapter list, once fetched.
+struct SourceState {
+    std::mutex mutex;
+    std::vector<FileSource> files;
+    std::vector<Adapter> adapters;  // storage of the fetched list
+    std::vector<Adapter*> list;     // null-terminated
+    bool fetched = false;
+};
+SourceState g_sources;
 
 void set_error(char* errbuf, const std::string& text) {
     if (errbuf) std::snprintf(errbuf, kErrbufSize, "%s", text.c_str());
@@ -64,7 +68,7 @@ int32_t live_network_type(const pcap_if_t* d) {
 }
 
 const FileSource* find_file(const char* name) {
-    for (const FileSource& f : g_files)
+    for (const FileSource& f : g_sources.files)
         if (base_name(f.path) == name || f.path == name) return &f;
     return nullptr;
 }
@@ -104,26 +108,26 @@ int add_capture_file(const char* path, Pace pace, bool loop, char* errbuf) {
     pcap_t* p = open_file(path, errbuf);
     if (!p) return -1;
     pcap_close(p);
-    std::lock_guard<std::mutex> lock(g_sources_mutex);
-    g_files.push_back(FileSource{path, pace, loop});
+    std::lock_guard<std::mutex> lock(g_sources.mutex);
+    g_sources.files.push_back(FileSource{path, pace, loop});
     return 0;
 }
 
 void reset_sources() {
-    std::lock_guard<std::mutex> lock(g_sources_mutex);
-    g_files.clear();
-    g_adapters.clear();
-    g_list.clear();
-    g_fetched = false;
+    std::lock_guard<std::mutex> lock(g_sources.mutex);
+    g_sources.files.clear();
+    g_sources.adapters.clear();
+    g_sources.list.clear();
+    g_sources.fetched = false;
 }
 
 void pcap_init() {}
 
 Adapter** pcap_lookupdevs(char* errbuf) {
-    std::lock_guard<std::mutex> lock(g_sources_mutex);
-    if (g_fetched) return g_list.data();
-    g_fetched = true;
-    for (const FileSource& f : g_files) {
+    std::lock_guard<std::mutex> lock(g_sources.mutex);
+    if (g_sources.fetched) return g_sources.list.data();
+    g_sources.fetched = true;
+    for (const FileSource& f : g_sources.files) {
         Adapter a{};
         copy_text(a.name, base_name(f.path));
         copy_text(a.description, "Capture file " + f.path);
@@ -131,7 +135,7 @@ Adapter** pcap_lookupdevs(char* errbuf) {
         pcap_t* p = open_file(f.path, err);
         a.network_type = !p ? -1 : (pcap_datalink(p) == DLT_EN10MB ? 0 : 1);
         if (p) ::pcap_close(p);
-        g_adapters.push_back(a);
+        g_sources.adapters.push_back(a);
     }
     pcap_if_t* devs = nullptr;
     char err[PCAP_ERRBUF_SIZE] = {};
@@ -141,17 +145,17 @@ Adapter** pcap_lookupdevs(char* errbuf) {
         copy_text(a.name, d->name);
         copy_text(a.description, d->description ? d->description : d->name);
         a.network_type = live_network_type(d);
-        g_adapters.push_back(a);
+        g_sources.adapters.push_back(a);
     }
     if (devs) pcap_freealldevs(devs);
-    for (Adapter& a : g_adapters) g_list.push_back(&a);
-    g_list.push_back(nullptr);
-    return g_list.data();
+    for (Adapter& a : g_sources.adapters) g_sources.list.push_back(&a);
+    g_sources.list.push_back(nullptr);
+    return g_sources.list.data();
 }
 
 int pcap_get_interface_count() {
-    std::lock_guard<std::mutex> lock(g_sources_mutex);
-    return static_cast<int>(g_adapters.size());
+    std::lock_guard<std::mutex> lock(g_sources.mutex);
+    return static_cast<int>(g_sources.adapters.size());
 }
 
 const char* pcap_if_name(const Adapter* adapter) { return adapter ? adapter->name : nullptr; }
@@ -164,7 +168,7 @@ Handle* pcap_open_live(const char* name, int snaplen, int promisc, int timeout_m
     FileSource file;
     bool is_file = false;
     {
-        std::lock_guard<std::mutex> lock(g_sources_mutex);
+        std::lock_guard<std::mutex> lock(g_sources.mutex);
         if (const FileSource* f = find_file(name)) {
             file = *f;
             is_file = true;

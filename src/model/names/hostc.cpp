@@ -35,37 +35,42 @@ private:
     bool signalled_ = false;
 };
 
-// The queue lock. It guards g_queue only, for one put or one take at a time.
 struct NamedMutex {
     const char* const name;
     std::mutex lock;
 };
-NamedMutex g_hostc_mutex{"Hostc mutex", {}};
-RequestQueue* g_queue = nullptr;  // guarded by g_hostc_mutex
 
-ManualResetEvent g_request_event;
-std::atomic<bool> g_stop{false};
-std::atomic<const NameEntry*> g_last_answer{nullptr};
+// The name service's state.
+struct HostcState {
+    // The queue lock. It guards the queue only, for one put or one take at a time.
+    NamedMutex queue_mutex{"Hostc mutex", {}};
+    RequestQueue* queue = nullptr;  // guarded by queue_mutex
 
-HashTable* g_resolver_names = nullptr;      // guarded by names_lock()
-HashTable* g_resolver_addresses = nullptr;  // guarded by names_lock()
+    ManualResetEvent request_event;
+    std::atomic<bool> stop{false};
+    std::atomic<const NameEntry*> last_answer{nullptr};
 
-std::mutex g_resolver_mutex;
-SystemResolver g_resolver;  // guarded by g_resolver_mutex
-bool g_resolver_set = false;
+    HashTable* resolver_names = nullptr;      // guarded by names_lock()
+    HashTable* resolver_addresses = nullptr;  // guarded by names_lock()
 
-// The most recent name the system resolver had no answer for. Resolver thread only.
-std::string g_last_failed_name;
+    std::mutex resolver_mutex;
+    SystemResolver resolver;  // guarded by resolver_mutex
+    bool resolver_set = false;
+
+    // The most recent name the system resolver had no answer for. Resolver thread only.
+    std::string last_failed_name;
+};
+HostcState g_hostc;
 
 std::string cut_at_space(const std::string& text) { return text.substr(0, text.find(' ')); }
 
 SystemResolver current_resolver() {
-    std::lock_guard lock(g_resolver_mutex);
-    if (!g_resolver_set) {
-        g_resolver = hostc_system_resolver();
-        g_resolver_set = true;
+    std::lock_guard lock(g_hostc.resolver_mutex);
+    if (!g_hostc.resolver_set) {
+        g_hostc.resolver = hostc_system_resolver();
+        g_hostc.resolver_set = true;
     }
-    return g_resolver;
+    return g_hostc.resolver;
 }
 
 // The entry's private copy of an answer: names cut at their first space, and only the
@@ -151,10 +156,10 @@ void file_entry(NameEntry* e, const std::string& requested) {
     std::unique_lock lock(names_lock());
     if (e->resolver_answer) {
         const HostRecord& r = *e->resolver_answer;
-        if (!r.official_name.empty()) hashtable_set(g_resolver_names, r.official_name.c_str(), e);
-        for (const std::string& alias : r.aliases) set_if_absent(g_resolver_names, alias.c_str(), e);
-        if (!requested.empty()) set_if_absent(g_resolver_names, requested.c_str(), e);
-        if (e->address_known) set_if_absent(g_resolver_addresses, &e->address, e);
+        if (!r.official_name.empty()) hashtable_set(g_hostc.resolver_names, r.official_name.c_str(), e);
+        for (const std::string& alias : r.aliases) set_if_absent(g_hostc.resolver_names, alias.c_str(), e);
+        if (!requested.empty()) set_if_absent(g_hostc.resolver_names, requested.c_str(), e);
+        if (e->address_known) set_if_absent(g_hostc.resolver_addresses, &e->address, e);
         return;
     }
     if (!e->address.type) return;
@@ -162,7 +167,7 @@ void file_entry(NameEntry* e, const std::string& requested) {
         hashtable_set(local_names_by_address(), &e->address, e);
         if (e->name) hashtable_set(local_names_by_text(), e->name, e);
     } else {
-        hashtable_set(g_resolver_addresses, &e->address, e);
+        hashtable_set(g_hostc.resolver_addresses, &e->address, e);
     }
 }
 
@@ -181,12 +186,12 @@ void handle_request(ResolveRequest* r) {
     switch (kind) {
         case kRequestByName:
             answer = hostc_find_name(r->name.c_str());
-            if (!answer && r->name != g_last_failed_name) {
+            if (!answer && r->name != g_hostc.last_failed_name) {
                 HostRecord result;
                 if (resolver.by_name && resolver.by_name(r->name.c_str(), &result))
                     made = entry_for_name_answer(result, r->name, resolver);
                 else
-                    g_last_failed_name = r->name;
+                    g_hostc.last_failed_name = r->name;
             }
             break;
         case kRequestByAddress:
@@ -206,7 +211,7 @@ void handle_request(ResolveRequest* r) {
         answer = made;
     }
     if (r->reply) r->reply(answer, r->user_data, r->extra);
-    g_last_answer.store(answer);
+    g_hostc.last_answer.store(answer);
     delete r;
 }
 
@@ -229,10 +234,10 @@ int request_address(int kind, const NetAddress* address, HostcReply reply, void*
 }  // namespace
 
 SystemResolver hostc_set_resolver(SystemResolver resolver) {
-    std::lock_guard lock(g_resolver_mutex);
-    SystemResolver old = g_resolver_set ? std::move(g_resolver) : hostc_system_resolver();
-    g_resolver = std::move(resolver);
-    g_resolver_set = true;
+    std::lock_guard lock(g_hostc.resolver_mutex);
+    SystemResolver old = g_hostc.resolver_set ? std::move(g_hostc.resolver) : hostc_system_resolver();
+    g_hostc.resolver = std::move(resolver);
+    g_hostc.resolver_set = true;
     return old;
 }
 
@@ -241,25 +246,25 @@ void hostc_init() {
     HashTable* addresses = hashtable_create(netaddr_hash_key, netaddr_compare_key, netaddr_copy_key, nullptr);
     {
         std::unique_lock lock(names_lock());
-        g_resolver_names = names;
-        g_resolver_addresses = addresses;
+        g_hostc.resolver_names = names;
+        g_hostc.resolver_addresses = addresses;
     }
     local_names_create();
-    g_last_answer.store(nullptr);
+    g_hostc.last_answer.store(nullptr);
     RequestQueue* queue = queue_create();
     {
-        std::lock_guard lock(g_hostc_mutex.lock);
-        g_queue = queue;
+        std::lock_guard lock(g_hostc.queue_mutex.lock);
+        g_hostc.queue = queue;
     }
-    g_request_event.reset();
-    g_stop.store(false);
+    g_hostc.request_event.reset();
+    g_hostc.stop.store(false);
 }
 
 const NameEntry* hostc_find_name(const char* text) {
     if (!text) return nullptr;
     void* value = nullptr;
     std::shared_lock lock(names_lock());
-    hashtable_lookup(g_resolver_names, text, &value);
+    hashtable_lookup(g_hostc.resolver_names, text, &value);
     return static_cast<const NameEntry*>(value);
 }
 
@@ -267,7 +272,7 @@ const NameEntry* hostc_find_address(const NetAddress* address) {
     if (!address) return nullptr;
     void* value = nullptr;
     std::shared_lock lock(names_lock());
-    hashtable_lookup(g_resolver_addresses, address, &value);
+    hashtable_lookup(g_hostc.resolver_addresses, address, &value);
     return static_cast<const NameEntry*>(value);
 }
 
@@ -286,14 +291,14 @@ void hostc_ref_destroy(HostRef* ref) {
 int hostc_enqueue(ResolveRequest* request) {
     int queued;
     {
-        std::lock_guard lock(g_hostc_mutex.lock);
-        queued = queue_put(g_queue, request);
+        std::lock_guard lock(g_hostc.queue_mutex.lock);
+        queued = queue_put(g_hostc.queue, request);
     }
     if (!queued) {
         delete request;
         return 0;
     }
-    g_request_event.set();
+    g_hostc.request_event.set();
     return 1;
 }
 
@@ -331,29 +336,29 @@ int hostc_resolve_rec_process(const HostRef* ref, HostcReply reply, void* user_d
 }
 
 void hostc_resolve() {
-    g_last_failed_name.clear();
+    g_hostc.last_failed_name.clear();
     for (;;) {
-        g_request_event.wait();
+        g_hostc.request_event.wait();
         // Cleared before draining: a request put in while the thread drains is either
         // taken by this drain or sets the event again for the next one.
-        g_request_event.reset();
+        g_hostc.request_event.reset();
         for (;;) {
             ResolveRequest* r = nullptr;
             int taken;
             {
-                std::lock_guard lock(g_hostc_mutex.lock);
-                taken = queue_take(g_queue, &r);
+                std::lock_guard lock(g_hostc.queue_mutex.lock);
+                taken = queue_take(g_hostc.queue, &r);
             }
             if (!taken) break;
             handle_request(r);
         }
-        if (g_stop.load()) return;
+        if (g_hostc.stop.load()) return;
     }
 }
 
 void hostc_stop() {
-    g_stop.store(true);
-    g_request_event.set();
+    g_hostc.stop.store(true);
+    g_hostc.request_event.set();
 }
 
-const NameEntry* hostc_last_answer() { return g_last_answer.load(); }
+const NameEntry* hostc_last_answer() { return g_hostc.last_answer.load(); }

@@ -14,10 +14,13 @@
 
 namespace {
 
-std::shared_mutex g_names_lock;
-HashTable* g_by_text = nullptr;     // guarded by g_names_lock
-HashTable* g_by_address = nullptr;  // guarded by g_names_lock
-std::atomic<HashTable*> g_manufacturers{nullptr};
+struct NamesState {
+    std::shared_mutex lock;
+    HashTable* by_text = nullptr;     // guarded by lock
+    HashTable* by_address = nullptr;  // guarded by lock
+    std::atomic<HashTable*> manufacturers{nullptr};
+};
+NamesState g_names;
 
 bool address_separator(char c) { return c == '.' || c == '-' || c == ':' || c == ' ' || c == '\t' || c == '\n'; }
 bool name_separator(char c) { return c == ':' || c == ' ' || c == '\t' || c == '\n'; }
@@ -64,8 +67,8 @@ int manufacturer_hash(const void* key) {
 
 void ensure_local_tables() {
     {
-        std::shared_lock lock(g_names_lock);
-        if (g_by_text && g_by_address) return;
+        std::shared_lock lock(g_names.lock);
+        if (g_names.by_text && g_names.by_address) return;
     }
     local_names_create();
 }
@@ -85,14 +88,14 @@ int names_text_hash(const void* text) {
 void local_names_create() {
     HashTable* by_text = hashtable_create(names_text_hash, hashtable_text_compare, hashtable_text_copy, nullptr);
     HashTable* by_address = hashtable_create(netaddr_hash_key, netaddr_compare_key, netaddr_copy_key, nullptr);
-    std::unique_lock lock(g_names_lock);
-    g_by_text = by_text;
-    g_by_address = by_address;
+    std::unique_lock lock(g_names.lock);
+    g_names.by_text = by_text;
+    g_names.by_address = by_address;
 }
 
-std::shared_mutex& names_lock() { return g_names_lock; }
-HashTable* local_names_by_text() { return g_by_text; }
-HashTable* local_names_by_address() { return g_by_address; }
+std::shared_mutex& names_lock() { return g_names.lock; }
+HashTable* local_names_by_text() { return g_names.by_text; }
+HashTable* local_names_by_address() { return g_names.by_address; }
 
 int parse_address_line(const char* line, uint8_t* address, char* name) {
     if (!line) return -1;
@@ -131,9 +134,9 @@ int ethers_read(const char* path) {
         e->name = text_dup_or_die(name);
         netaddr_init(&e->address, type->index);
         std::memcpy(e->address.storage, bytes, kEtherAddrLen);
-        std::unique_lock lock(g_names_lock);
-        hashtable_set(g_by_text, e->name, e);
-        hashtable_set(g_by_address, &e->address, e);
+        std::unique_lock lock(g_names.lock);
+        hashtable_set(g_names.by_text, e->name, e);
+        hashtable_set(g_names.by_address, &e->address, e);
     });
     return opened ? 0 : -1;
 }
@@ -148,15 +151,15 @@ HashTable* manf_read(const char* path) {
         key.type = type;
         hashtable_replace(table, &key, name);
     });
-    g_manufacturers.store(table, std::memory_order_release);
+    g_names.manufacturers.store(table, std::memory_order_release);
     return table;
 }
 
 const NameEntry* local_name_by_address(const NetAddress* address) {
     if (!address) return nullptr;
     void* value = nullptr;
-    std::shared_lock lock(g_names_lock);
-    hashtable_lookup(g_by_address, address, &value);
+    std::shared_lock lock(g_names.lock);
+    hashtable_lookup(g_names.by_address, address, &value);
     return static_cast<const NameEntry*>(value);
 }
 
@@ -169,13 +172,13 @@ const NameEntry* local_name_lookup_text(const char* text) {
         return local_name_by_address(&a);
     }
     void* value = nullptr;
-    std::shared_lock lock(g_names_lock);
-    hashtable_lookup(g_by_text, text, &value);
+    std::shared_lock lock(g_names.lock);
+    hashtable_lookup(g_names.by_text, text, &value);
     return static_cast<const NameEntry*>(value);
 }
 
 const char* manufacturer_of(const NetAddress* address) {
     void* value = nullptr;
-    hashtable_lookup(g_manufacturers.load(std::memory_order_acquire), address, &value);
+    hashtable_lookup(g_names.manufacturers.load(std::memory_order_acquire), address, &value);
     return static_cast<const char*>(value);
 }
