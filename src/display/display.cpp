@@ -69,11 +69,6 @@ void draw_node(Host* h, const NodeGeometry& g, const MapParams& p) {
 
 }  // namespace
 
-MapSettings& map_settings() {
-    static MapSettings s;
-    return s;
-}
-
 MapParams map_params() {
     const MapSettings& s = map_settings();
     MapParams p;
@@ -207,7 +202,7 @@ void render_map(Network* network) {
 }
 
 void measure_labels(Network* network) {
-    const float f = model_settings().font_scale.load(std::memory_order_relaxed);
+    const auto f = static_cast<float>(model_settings().font_scale.load(std::memory_order_relaxed));
     const float cell = kTextCell * f;
     htextsize(cell, cell);
     if (!network) return;

@@ -17,25 +17,14 @@
 
 #include <atomic>
 
+#include "display/map_settings.h"
+
 struct Network;
 struct Host;
 
 // --- settings the map reads ---------------------------------------------------------
 
-// The display settings, read at the start of every render pass, so that a change made
-// by a menu or panel shows from the next frame on. The font scale F is the model's
-// (model_settings().font_scale), which keeps the label widths of new hosts in step.
-struct MapSettings {
-    std::atomic<double> node_scale{0.2};       // radius per unit of rate
-    std::atomic<double> link_scale{0.6};       // line width per KB/s; 0 selects whole KB/s
-    std::atomic<double> max_node_radius{0.5};  // upper bound of the radius, world units
-    std::atomic<int> max_link_width{100};      // upper bound of the line width, pixels
-    std::atomic<int> dynamic{1};               // 1: only changed hosts and active links
-    std::atomic<int> bytes{1};                 // 1: size nodes by byte rate, 0: frame rate
-    std::atomic<int> show_name{1};             // 1: label with the local name when there is one
-    std::atomic<int> show_manufacturers{0};    // 1: add the manufacturer after the label
-};
-MapSettings& map_settings();
+// The settings themselves are MapSettings (display/map_settings.h).
 
 // A consistent copy of the settings for one pass (and for the geometry functions).
 struct MapParams {

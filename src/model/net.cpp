@@ -28,7 +28,7 @@ float text_width(const char* text) {
     return fn ? fn(text) : 0.0f;
 }
 
-float text_height() { return 0.06f * model_settings().font_scale.load(std::memory_order_relaxed); }
+float text_height() { return 0.06f * static_cast<float>(model_settings().font_scale.load(std::memory_order_relaxed)); }
 
 void copy_text(char* dst, const char* src) {
     std::strncpy(dst, src, kHostTextLen - 1);

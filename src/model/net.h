@@ -115,13 +115,14 @@ struct Network {
     TimeValue refreshed_at;  // model clock at the last refresh
 };
 
-// --- settings the model reads (whole seconds; font scale F) ---
-// Written by the settings module and menus on the window thread, read by the capture
-// thread, hence atomic.
+// --- settings the model reads ---
+// Owned here and bound to the settings key ("node timeout", "link timeout", "font
+// size") by the settings table (shell/settings.cpp). Changed by the settings load and
+// by menus and panels on the window thread, read by the capture thread, hence atomic.
 struct ModelSettings {
-    std::atomic<int> node_timeout{10};
-    std::atomic<int> link_timeout{5};
-    std::atomic<float> font_scale{0.5f};
+    std::atomic<int> node_timeout{10};     // seconds a sender stays active
+    std::atomic<int> link_timeout{5};      // seconds a link stays active
+    std::atomic<double> font_scale{0.5};   // F: labels are 0.06 x F high (used as a float)
 };
 ModelSettings& model_settings();
 

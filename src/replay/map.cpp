@@ -76,7 +76,7 @@ bool replay_map_open(const ReplayMapOptions& o) {
     s.bytes.store(o.packets ? 0 : 1);
     s.show_name.store(o.addresses ? 0 : 1);
     s.show_manufacturers.store(o.manufacturers ? 1 : 0);
-    model_settings().font_scale.store(static_cast<float>(o.font_size));
+    model_settings().font_scale.store(o.font_size);
 
     // The program's start-up order: device, world square, font, text size.
     setdevice("mswin");

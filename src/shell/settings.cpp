@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "base/file.h"
+#include "display/map_settings.h"
+#include "model/net.h"
 #include "shell/regfile.h"
 
 namespace {
@@ -49,8 +51,12 @@ Entry integer(const char* name, int def, std::atomic<int>* v) {
     return Entry{name, Form::Integer, nullptr, 0, def, nullptr, nullptr, v};
 }
 
-// Every value the load reads, in the order it reads them, with its form and default.
-std::vector<Entry> load_table(Settings& s) {
+// Every value the load reads, in the order it reads them, with its form, its default
+// and the field it is bound to.
+std::vector<Entry> load_table() {
+    Settings& s = settings();
+    ModelSettings& model = model_settings();
+    MapSettings& map = map_settings();
     std::vector<Entry> t = {
         text("ethers", ".\\ethers", s.ethers),
         text("manufacturers", ".\\manf", s.manufacturers),
@@ -59,18 +65,18 @@ std::vector<Entry> load_table(Settings& s) {
         text("protocols", ".\\protocol.pdl", s.protocols),
         text("dbpath", ".\\", s.dbpath),
         text("focus", "Ethernet", s.focus),
-        number("font size", 0.5, &s.font_size),
-        number("link scale", 0.6, &s.link_scale),
-        number("node scale", 0.2, &s.node_scale),
-        number("max node radius", 0.5, &s.max_node_radius),
-        timeout("node timeout", 10, &s.node_timeout),
-        timeout("link timeout", 5, &s.link_timeout),
+        number("font size", 0.5, &model.font_scale),
+        number("link scale", 0.6, &map.link_scale),
+        number("node scale", 0.2, &map.node_scale),
+        number("max node radius", 0.5, &map.max_node_radius),
+        timeout("node timeout", 10, &model.node_timeout),
+        timeout("link timeout", 5, &model.link_timeout),
         number("net size", 55, &s.net_size),
-        integer("max link width", 100, &s.max_link_width),
-        integer("dynamic", 1, &s.dynamic),
-        integer("bytes", 1, &s.bytes),
-        integer("show name", 1, &s.show_name),
-        integer("show manufacturers", 0, &s.show_manufacturers),
+        integer("max link width", 100, &map.max_link_width),
+        integer("dynamic", 1, &map.dynamic),
+        integer("bytes", 1, &map.bytes),
+        integer("show name", 1, &map.show_name),
+        integer("show manufacturers", 0, &map.show_manufacturers),
         integer("output 0", 150, &s.output[0]),
         integer("output 1", 150, &s.output[1]),
         integer("snaplen", 54, &s.snaplen),
@@ -188,8 +194,7 @@ std::string default_key_path() {
 }
 
 void default_clear() {
-    Settings& s = settings();
-    for (Entry& e : load_table(s)) {
+    for (Entry& e : load_table()) {
         switch (e.form) {
             case Form::Text: std::memset(e.text, 0, kSettingText); break;
             case Form::Number: e.number->store(0); break;
@@ -197,12 +202,6 @@ void default_clear() {
             case Form::Integer: e.integer->store(0); break;
         }
     }
-    model_settings().font_scale.store(0);
-}
-
-void default_set_font_size(double size) {
-    settings().font_size.store(size);
-    model_settings().font_scale.store(static_cast<float>(size));
 }
 
 int default_load(const char* key_path) {
@@ -213,10 +212,9 @@ int default_load(const char* key_path) {
         std::fprintf(stderr, "default_load: Warning - settings key %s not found\n", key_path ? key_path : "");
         return 0;
     }
-    Settings& s = settings();
     bool created = false;
     char buf[kSettingText];
-    for (Entry& e : load_table(s)) {
+    for (Entry& e : load_table()) {
         switch (e.form) {
             case Form::Text:
                 if (!query_text(key, e.name, e.text)) {
@@ -253,7 +251,6 @@ int default_load(const char* key_path) {
             }
         }
     }
-    model_settings().font_scale.store(static_cast<float>(s.font_size.load()));
     // A failed write of the created defaults is ignored, as every write of the key.
     if (created && !write_key_file(key_path, regfile_format(key, kSettingsKeyName)))
         std::fprintf(stderr, "default_load: Warning - cannot write %s\n", key_path);
@@ -266,8 +263,7 @@ int default_save(const char* key_path) {
     // The key is opened as at the load; a file that has stopped being a key file in the
     // meantime is left alone.
     if (!read_key_file(key_path, &file) || regfile_parse(file, kSettingsKeyName, &key) != 1) return 0;
-    Settings& s = settings();
-    for (Entry& e : load_table(s)) {
+    for (Entry& e : load_table()) {
         if (std::strcmp(e.name, "dbpath") == 0 || std::strcmp(e.name, "net size") == 0) continue;
         switch (e.form) {
             case Form::Text: key.set(e.name, kRegText, std::string(e.text, strnlen(e.text, kSettingText))); break;

@@ -1,7 +1,12 @@
 // Settings: the program's configuration, kept in one registry-style key that lives in a
-// file (see regfile.h). Read once as the first step of start-up into the process-wide
-// record below, changed in memory by the menus, panels and list windows, written back
-// once during shutdown.
+// file (see regfile.h). Read once as the first step of start-up, changed in memory by
+// the menus, panels and list windows, written back once during shutdown.
+//
+// Each value lives in the record of the subsystem that reads it, and the settings
+// table (settings.cpp) binds each key to its field there: "node timeout", "link
+// timeout" and "font size" to the model's (ModelSettings, model/net.h), the map's
+// scales and display flags to the map's (MapSettings, display/map_settings.h), the rest
+// to the shell's record below. Nothing copies them from one record to another.
 //
 // Where the key file is: the path in the environment variable HOPSCOPE_SETTINGS, else
 // $XDG_CONFIG_HOME/hopscope/hopscope.reg, else $HOME/.config/hopscope/hopscope.reg.
@@ -10,12 +15,15 @@
 // Threads: load and save run on the window thread. Numbers and integers are atomics, so
 // the capture-and-draw thread may read them while the window thread changes them. Text
 // values are read and written on the window thread only.
+//
+// Still to come: the list windows' sizes and column widths ("wnode", "wnet", "host",
+// "link", "alarm") move to the lists' own record and the "output" column widths to the
+// alarm output window's when those land; only their binding in the table changes.
 #pragma once
 
 #include <atomic>
 #include <string>
 
-#include "model/net.h"
 
 inline constexpr int kSettingText = 260;  // bytes of a text setting's buffer, with its NUL
 inline constexpr const char kSettingsKeyName[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Velmar Software\\Hopscope\\1.3";
@@ -31,24 +39,10 @@ struct Settings {
     char dbpath[kSettingText] = {};  // read and created, never used nor saved
     char focus[kSettingText] = {};
 
-    // Numbers stored as text. Change "font size" through default_set_font_size so that
-    // the model's text scale follows.
-    std::atomic<double> font_size{0};
-    std::atomic<double> link_scale{0};
-    std::atomic<double> node_scale{0};
-    std::atomic<double> max_node_radius{0};
+    // A number stored as text.
     std::atomic<double> net_size{0};  // read and created, never used nor saved
-    // Stored as text, held as whole seconds. These are the model's own activity
-    // timeouts (model_settings()), so a change here is what the capture thread sees.
-    std::atomic<int>& node_timeout = model_settings().node_timeout;
-    std::atomic<int>& link_timeout = model_settings().link_timeout;
 
     // 32-bit integers.
-    std::atomic<int> max_link_width{0};
-    std::atomic<int> dynamic{0};
-    std::atomic<int> bytes{0};
-    std::atomic<int> show_name{0};
-    std::atomic<int> show_manufacturers{0};
     std::atomic<int> output[2] = {};
     std::atomic<int> snaplen{0};
     std::atomic<int> wnode[5] = {};
@@ -64,13 +58,14 @@ struct Settings {
     std::atomic<int> interface{0};  // index of the current adapter in the adapter list
 };
 
-// The one settings record of the process.
+// The shell's settings record.
 Settings& settings();
 
 // The key file's path, as described above. Empty when no directory can be found.
 [[nodiscard]] std::string default_key_path();
 
-// Clears every setting to 0 or the empty text: the state before the load.
+// Clears every setting, in every record the table binds, to 0 or the empty text: the
+// state before the load.
 void default_clear();
 
 // Reads the settings from the key file. Every setting is first cleared; then, when the
@@ -83,6 +78,3 @@ int default_load(const char* key_path);
 // Writes the settings back into an existing key file. Returns 1 when written, 0 when the
 // key could not be opened or written (nothing is reported; the run's changes are lost).
 int default_save(const char* key_path);
-
-// Sets "font size" and the model's text scale together.
-void default_set_font_size(double size);

@@ -129,7 +129,7 @@ int shell_startup(const std::vector<std::string>& capture_files, const std::stri
         message_show(kProductName, "Couldn't find font data!", MessageIcon::Warning);
         return kFatalStartupStatus;
     }
-    startup_call(steps.text_size, s.font_size.load());  // 14.
+    startup_call(steps.text_size, model_settings().font_scale.load());  // 14.
 
     // Capture files named on the command line head the adapter list.
     st.file_count = 0;

@@ -20,6 +20,7 @@
 
 #include "model/net.h"
 #include "base/netaddr.h"
+#include "display/map_settings.h"
 #include "model/engine.h"
 #include "shell/settings.h"
 #include "shell/shell.h"
@@ -74,8 +75,8 @@ std::atomic<int> g_draws{0};
 
 // The draw step reads the display settings, as the map does.
 void draw_reading_settings(Network*) {
-    Settings& s = settings();
-    if (s.bytes + s.dynamic + s.show_name + s.node_timeout >= 0) g_draws.fetch_add(1);
+    const MapSettings& s = map_settings();
+    if (s.bytes + s.dynamic + s.show_name + model_settings().node_timeout >= 0) g_draws.fetch_add(1);
 }
 
 }  // namespace
@@ -118,8 +119,8 @@ TEST(CaptureSwitch, SwitchesAndShutdownNeverMixAdaptersOrRace) {
         const unsigned index = round % 2;
         const uint64_t before = st.capture.passes.load();
         shell_open_adapter(index);  // the handle is closed while the thread runs
-        settings().bytes = round % 2;
-        settings().node_timeout = round;
+        map_settings().bytes = round % 2;
+        model_settings().node_timeout = round;
         EXPECT_EQ(settings().interface, static_cast<int>(index));
         EXPECT_EQ(net_current(), index == 0 ? net_a : net_b);
         ASSERT_TRUE(eventually([&] { return st.capture.passes.load() > before + 2; }));

@@ -218,7 +218,7 @@ TEST_F(MainWindowTest, InitialCheckMarksFromAChangedKey) {
 
 TEST_F(MainWindowTest, EachDisplayCommandSetsItsSettingAndItsPairOfTicks) {
     start();
-    Settings& s = settings();
+    MapSettings& s = map_settings();
     struct Case {
         int command;
         std::atomic<int>* setting;
@@ -240,7 +240,7 @@ TEST_F(MainWindowTest, EachDisplayCommandSetsItsSettingAndItsPairOfTicks) {
         EXPECT_EQ(c.setting->load(), c.value);
         EXPECT_TRUE(checked(c.ticked));
         EXPECT_FALSE(checked(c.unticked));
-        // The map reads its own copy of the display flags from its next frame on.
+        // The map reads the flags the command set, from its next frame on.
         MapSettings& m = map_settings();
         EXPECT_EQ(m.bytes, s.bytes);
         EXPECT_EQ(m.show_name, s.show_name);

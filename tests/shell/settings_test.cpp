@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "display/map_settings.h"
+#include "model/net.h"
 #include "shell/regfile.h"
 #include "shell/settings.h"
 #include "shell/test_files.h"
@@ -95,24 +97,24 @@ TEST(SettingsLoad, KeyWithoutValuesComesOutHoldingEveryDefault) {
     EXPECT_STREQ(s.protocols, ".\\protocol.pdl");
     EXPECT_STREQ(s.dbpath, ".\\");
     EXPECT_STREQ(s.focus, "Ethernet");
-    EXPECT_DOUBLE_EQ(s.font_size, 0.5);
-    EXPECT_DOUBLE_EQ(s.link_scale, 0.6);
-    EXPECT_DOUBLE_EQ(s.node_scale, 0.2);
-    EXPECT_DOUBLE_EQ(s.max_node_radius, 0.5);
+    EXPECT_DOUBLE_EQ(model_settings().font_scale, 0.5);
+    EXPECT_DOUBLE_EQ(map_settings().link_scale, 0.6);
+    EXPECT_DOUBLE_EQ(map_settings().node_scale, 0.2);
+    EXPECT_DOUBLE_EQ(map_settings().max_node_radius, 0.5);
     EXPECT_DOUBLE_EQ(s.net_size, 55);
-    EXPECT_EQ(s.node_timeout, 10);
-    EXPECT_EQ(s.link_timeout, 5);
-    EXPECT_EQ(s.max_link_width, 100);
-    EXPECT_EQ(s.dynamic, 1);
-    EXPECT_EQ(s.bytes, 1);
-    EXPECT_EQ(s.show_name, 1);
-    EXPECT_EQ(s.show_manufacturers, 0);
+    EXPECT_EQ(model_settings().node_timeout, 10);
+    EXPECT_EQ(model_settings().link_timeout, 5);
+    EXPECT_EQ(map_settings().max_link_width, 100);
+    EXPECT_EQ(map_settings().dynamic, 1);
+    EXPECT_EQ(map_settings().bytes, 1);
+    EXPECT_EQ(map_settings().show_name, 1);
+    EXPECT_EQ(map_settings().show_manufacturers, 0);
     EXPECT_EQ(s.snaplen, 54);
     EXPECT_EQ(s.wnet[5], 150);
     EXPECT_EQ(s.host_x, 200);
     EXPECT_EQ(s.alarm_x, 400);
     EXPECT_EQ(s.interface, 0);
-    // The model's own copies follow.
+    // The model's own settings, read by the capture thread.
     EXPECT_EQ(model_settings().node_timeout, 10);
     EXPECT_EQ(model_settings().link_timeout, 5);
     EXPECT_FLOAT_EQ(model_settings().font_scale, 0.5f);
@@ -134,13 +136,13 @@ TEST(SettingsLoad, MissingOrUnusableKeyReadsNothingAndCreatesNothing) {
         SCOPED_TRACE(path);
         // Values from an earlier load must not survive.
         std::strcpy(settings().protocols, "left over");
-        settings().bytes = 7;
-        settings().node_timeout = 9;
+        map_settings().bytes = 7;
+        model_settings().node_timeout = 9;
         EXPECT_EQ(default_load(path.c_str()), 0);
         EXPECT_STREQ(settings().protocols, "");
-        EXPECT_EQ(settings().bytes, 0);
-        EXPECT_EQ(settings().node_timeout, 0);
-        EXPECT_DOUBLE_EQ(settings().font_size, 0);
+        EXPECT_EQ(map_settings().bytes, 0);
+        EXPECT_EQ(model_settings().node_timeout, 0);
+        EXPECT_DOUBLE_EQ(model_settings().font_scale, 0);
     }
     EXPECT_FALSE(exists(missing));
     EXPECT_EQ(read_file(not_a_key), "[settings]\nbytes=1\n");
@@ -168,7 +170,7 @@ TEST(SettingsLoad, TimeoutsAreTruncatedToWholeSecondsAndSavedFromTheInt) {
         SCOPED_TRACE(c.stored);
         std::string path = key_file("timeout.reg", key_with(std::string("\"node timeout\"=\"") + c.stored + "\"\n"));
         ASSERT_EQ(default_load(path.c_str()), 1);
-        EXPECT_EQ(settings().node_timeout, c.held);
+        EXPECT_EQ(model_settings().node_timeout, c.held);
         EXPECT_EQ(model_settings().node_timeout, c.held);
         // The load leaves a readable value as it is.
         EXPECT_EQ(value_line(read_file(path), "node timeout"), std::string("\"node timeout\"=\"") + c.stored + "\"");
@@ -180,9 +182,9 @@ TEST(SettingsLoad, TimeoutsAreTruncatedToWholeSecondsAndSavedFromTheInt) {
 TEST(SettingsLoad, NumbersAreWrittenWithSixDecimals) {
     std::string path = key_file("numbers.reg", key_with("\"font size\"=\"0.75\"\n\"link scale\"=\"1.23456789\"\n"));
     ASSERT_EQ(default_load(path.c_str()), 1);
-    EXPECT_DOUBLE_EQ(settings().font_size, 0.75);
+    EXPECT_DOUBLE_EQ(model_settings().font_scale, 0.75);
     EXPECT_FLOAT_EQ(model_settings().font_scale, 0.75f);
-    default_set_font_size(0.25);
+    model_settings().font_scale = 0.25;
     EXPECT_FLOAT_EQ(model_settings().font_scale, 0.25f);
     ASSERT_EQ(default_save(path.c_str()), 1);
     const std::string text = read_file(path);
@@ -241,7 +243,7 @@ TEST(SettingsSave, WritesTheSaveOrderIntoAKeyThatLostItsValues) {
     std::string path = key_file("save.reg", empty_key());
     ASSERT_EQ(default_load(path.c_str()), 1);
     write_file(path, empty_key());  // emptied while the program ran
-    settings().bytes = 0;
+    map_settings().bytes = 0;
     ASSERT_EQ(default_save(path.c_str()), 1);
     const std::string text = read_file(path);
     // Everything the load reads but "dbpath" and "net size", in the save's order, with
@@ -261,11 +263,11 @@ TEST(SettingsSave, UpdatesValuesInPlaceAndKeepsTheRestOfTheKey) {
                                                      "[HKEY_CURRENT_USER\\Other]\n\"bytes\"=dword:00000005\n"));
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
     ASSERT_EQ(default_load(path.c_str()), 1);
-    EXPECT_EQ(settings().bytes, 1);  // the other section's value is not the key's
+    EXPECT_EQ(map_settings().bytes, 1);  // the other section's value is not the key's
     EXPECT_DOUBLE_EQ(settings().net_size, 70);
-    settings().bytes = 0;
-    settings().show_manufacturers = 1;
-    settings().node_timeout = 30;
+    map_settings().bytes = 0;
+    map_settings().show_manufacturers = 1;
+    model_settings().node_timeout = 30;
     std::strcpy(settings().focus, "Web \"traffic\"");
     ASSERT_EQ(default_save(path.c_str()), 1);
     const std::string text = read_file(path);
@@ -278,9 +280,9 @@ TEST(SettingsSave, UpdatesValuesInPlaceAndKeepsTheRestOfTheKey) {
 
     // What was saved is what the next run reads.
     ASSERT_EQ(default_load(path.c_str()), 1);
-    EXPECT_EQ(settings().bytes, 0);
-    EXPECT_EQ(settings().show_manufacturers, 1);
-    EXPECT_EQ(settings().node_timeout, 30);
+    EXPECT_EQ(map_settings().bytes, 0);
+    EXPECT_EQ(map_settings().show_manufacturers, 1);
+    EXPECT_EQ(model_settings().node_timeout, 30);
     EXPECT_STREQ(settings().focus, "Web \"traffic\"");
 }
 
@@ -289,7 +291,7 @@ TEST(SettingsSave, AKeyReachedThroughALinkStaysALink) {
     std::string link = testsupport::temp_path("link.reg");
     ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
     ASSERT_EQ(default_load(link.c_str()), 1);
-    settings().dynamic = 0;
+    map_settings().dynamic = 0;
     ASSERT_EQ(default_save(link.c_str()), 1);
     struct stat st {};
     ASSERT_EQ(::lstat(link.c_str(), &st), 0);

@@ -15,7 +15,7 @@
 #include <atomic>
 
 #include "base/message.h"
-#include "display/display.h"
+#include "display/map_settings.h"
 #include "display/qt/netwindow.h"
 #include "shell/qt/panel_column.h"
 #include "lists/qt/popup.h"
@@ -69,19 +69,6 @@ void call(const std::function<void(QWidget*)>& hook, QWidget* owner) {
 }
 
 }  // namespace
-
-void shell_sync_map_settings() {
-    const Settings& s = settings();
-    MapSettings& m = map_settings();
-    m.node_scale.store(s.node_scale.load());
-    m.link_scale.store(s.link_scale.load());
-    m.max_node_radius.store(s.max_node_radius.load());
-    m.max_link_width.store(s.max_link_width.load());
-    m.dynamic.store(s.dynamic.load());
-    m.bytes.store(s.bytes.load());
-    m.show_name.store(s.show_name.load());
-    m.show_manufacturers.store(s.show_manufacturers.load());
-}
 
 const char* shell_string(int number) {
     switch (number) {
@@ -148,7 +135,6 @@ MainWindow::MainWindow() {
     setCentralWidget(client_);
     build_menu();
     g_statistics_target.store(client_->panel_column->statistics_panel());
-    shell_sync_map_settings();
 
     // The whole work area, from its top-left corner.
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -206,7 +192,7 @@ void MainWindow::check(int number, bool on) {
 }
 
 void MainWindow::set_initial_checks() {
-    Settings& s = settings();
+    const MapSettings& s = map_settings();
     check(kCmdDynamic, s.dynamic == 1);
     check(kCmdCumulative, s.dynamic != 1);
     check(kCmdBytes, s.bytes == 1);
@@ -219,7 +205,7 @@ void MainWindow::set_initial_checks() {
 void MainWindow::update_title() { setWindowTitle(ui_text(shell_window_title(shell_current_adapter()))); }
 
 void MainWindow::command(int number) {
-    Settings& s = settings();
+    MapSettings& s = map_settings();
     CommandHooks& hooks = command_hooks();
     switch (number) {
         case kCmdChooseAdapter: choose_adapter(); break;
@@ -260,7 +246,6 @@ void MainWindow::command(int number) {
         case kCmdHelpTopics: call(hooks.help_topics, this); break;
         default: break;
     }
-    shell_sync_map_settings();
 }
 
 void MainWindow::choose_adapter() {

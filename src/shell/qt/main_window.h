@@ -62,11 +62,6 @@ struct CommandHooks {
 };
 CommandHooks& command_hooks();
 
-// Copies the display settings the map reads into the map's own record (map_settings()).
-// Called when the main window is created and after every menu command; the panels that
-// change a display setting call it too.
-void shell_sync_map_settings();
-
 // Posts the Statistics panel its refresh (message 1030) with the network. Called by the
 // capture thread at the start of every pass; does nothing while no panel column exists.
 void shell_statistics_notice(Network* network);
