@@ -1,0 +1,3 @@
+// Lowest floor: includes a higher one (reported).
+#include <vector>
+#include "mid/mid.h"

@@ -1,0 +1,5 @@
+// Widgets in a qt/ folder, includes downward: fine.
+#include <QWidget>
+#include <QtWidgets/QLabel>
+#include "mid/mid.h"
+#include "generated/not_here.h"

@@ -1,0 +1,1 @@
+// A folder the table does not list.

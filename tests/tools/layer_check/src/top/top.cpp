@@ -1,0 +1,2 @@
+#include "mid/qt/window.h"
+#include "top/top.h"
