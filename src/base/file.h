@@ -19,10 +19,10 @@ enum class FileRead {
 };
 
 struct FileReadLimits {
-    bool regular_only = false;      // anything but a regular file cannot be opened (never blocks on a FIFO)
-    bool for_writing = false;       // the file must also open for writing
-    size_t max_size = SIZE_MAX;     // more bytes than this: read_error, or see keep_prefix
-    bool keep_prefix = false;       // beyond max_size: stop there and keep what was read (ok)
+    bool regular_only = false;   // anything but a regular file cannot be opened (never blocks on a FIFO)
+    bool for_writing = false;    // the file must also open for writing
+    size_t max_size = SIZE_MAX;  // more bytes than this: read_error, or see keep_prefix
+    bool keep_prefix = false;    // beyond max_size: stop there and keep what was read (ok)
 };
 
 // Reads the whole file into *out (emptied first).

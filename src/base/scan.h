@@ -30,12 +30,9 @@
 // Punctuation that may start a word of the alarm language, as a letter does:
 // ! # $ % & ( ) * + ; < = > ? @ ^ { } | ~
 [[nodiscard]] constexpr bool scan_is_word_punctuation(unsigned char c) {
-    switch (c) {
-        case '!': case '#': case '$': case '%': case '&': case '(': case ')': case '*': case '+':
-        case ';': case '<': case '=': case '>': case '?': case '@': case '^': case '{': case '}':
-        case '|': case '~': return true;
-        default: return false;
-    }
+    for (const char* p = "!#$%&()*+;<=>?@^{}|~"; *p; ++p)
+        if (c == static_cast<unsigned char>(*p)) return true;
+    return false;
 }
 
 // A blank as the standard conversions skip it: space, \t, \n, \v, \f, \r.

@@ -12,7 +12,8 @@ const char* protocol_name(const ProtocolNode* node) { return node ? node->name :
 
 void print_tally(std::FILE* out, const Link* l, const ProtocolTally* t, const std::string& prefix) {
     for (; t; t = t->next) {
-        std::string path = prefix.empty() ? std::string(protocol_name(t->protocol)) : prefix + "/" + protocol_name(t->protocol);
+        std::string path =
+            prefix.empty() ? std::string(protocol_name(t->protocol)) : prefix + "/" + protocol_name(t->protocol);
         std::fprintf(out, "tally\t%s\t%s\t%s\t%u\t%u\n", l->source->address_text, l->destination->address_text,
                      path.c_str(), t->frames, t->bytes);
         print_tally(out, l, t->first_child, path);

@@ -120,9 +120,9 @@ struct Network {
 // size") by the settings table (shell/settings.cpp). Changed by the settings load and
 // by menus and panels on the window thread, read by the capture thread, hence atomic.
 struct ModelSettings {
-    std::atomic<int> node_timeout{10};     // seconds a sender stays active
-    std::atomic<int> link_timeout{5};      // seconds a link stays active
-    std::atomic<double> font_scale{0.5};   // F: labels are 0.06 x F high (used as a float)
+    std::atomic<int> node_timeout{10};    // seconds a sender stays active
+    std::atomic<int> link_timeout{5};     // seconds a link stays active
+    std::atomic<double> font_scale{0.5};  // F: labels are 0.06 x F high (used as a float)
 };
 ModelSettings& model_settings();
 

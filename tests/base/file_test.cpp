@@ -88,9 +88,8 @@ TEST(BytesReadBe, FieldsOutsideTheBytesFail) {
         uint32_t value;
     };
     const Case cases[] = {
-        {0, 2, true, 0x0800}, {1, 4, true, 0x004501ff}, {4, 1, true, 0xff},  {4, 2, false, 0},
-        {5, 1, false, 0},     {-1, 1, false, 0},        {2, 4, false, 0},    {9, 0, true, 0},
-        {0, 3, false, 0},     {3, 2, true, 0x01ff},
+        {0, 2, true, 0x0800}, {1, 4, true, 0x004501ff}, {4, 1, true, 0xff}, {4, 2, false, 0}, {5, 1, false, 0},
+        {-1, 1, false, 0},    {2, 4, false, 0},         {9, 0, true, 0},    {0, 3, false, 0}, {3, 2, true, 0x01ff},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.pos) + "/" + std::to_string(c.width));

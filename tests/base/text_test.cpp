@@ -30,8 +30,14 @@ std::string unescape(const std::string& field) {
             case 'n': out.push_back('\n'); break;
             case 'v': out.push_back('\v'); break;
             case 'f': out.push_back('\f'); break;
-            case 'x': out.push_back(static_cast<char>(std::stoi(field.substr(i + 1, 2), nullptr, 16))); i += 2; break;
-            default: out.push_back('\\'); out.push_back(c); break;
+            case 'x':
+                out.push_back(static_cast<char>(std::stoi(field.substr(i + 1, 2), nullptr, 16)));
+                i += 2;
+                break;
+            default:
+                out.push_back('\\');
+                out.push_back(c);
+                break;
         }
     }
     return out;
