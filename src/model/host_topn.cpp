@@ -10,7 +10,7 @@ namespace {
 
 const Host* as_host(const void* item) { return static_cast<const Host*>(item); }
 
-uint32_t key(const void* item) { return as_host(item)->total_bytes; }
+uint64_t key(const void* item) { return as_host(item)->total_bytes; }
 int compare(const void* a, const void* b) { return topn_compare_keys(key(a), key(b)); }
 int get_place(const void* item) { return as_host(item)->top_hosts_place; }
 void set_place(void* item, int place) { static_cast<Host*>(item)->top_hosts_place = place; }

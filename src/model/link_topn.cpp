@@ -10,7 +10,7 @@ namespace {
 
 const Link* as_link(const void* item) { return static_cast<const Link*>(item); }
 
-uint32_t key(const void* item) { return as_link(item)->total_bytes; }
+uint64_t key(const void* item) { return as_link(item)->total_bytes; }
 int compare(const void* a, const void* b) { return topn_compare_keys(key(a), key(b)); }
 int get_place(const void* item) { return as_link(item)->top_links_place; }
 void set_place(void* item, int place) { static_cast<Link*>(item)->top_links_place = place; }

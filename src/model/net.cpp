@@ -186,7 +186,7 @@ int link_dominant_colour(const Link* link) {
     FocusSource src = g_model.focus_source.load(std::memory_order_acquire);
     if (!src || !link) return -1;
     FocusView focus = src();
-    uint32_t best = 0;
+    uint64_t best = 0;
     int result = -1;
     for (int i = 0; i < focus.count; ++i) {
         void* v = nullptr;

@@ -44,8 +44,8 @@ struct ProtocolTally {
     ProtocolTally* next = nullptr;
     ProtocolTally* first_child = nullptr;
     const ProtocolNode* protocol = nullptr;
-    uint32_t bytes = 0;
-    uint32_t frames = 0;
+    uint64_t bytes = 0;
+    uint64_t frames = 0;
 };
 
 struct Host {
@@ -54,9 +54,9 @@ struct Host {
     NetAddress address;
     const char* address_label = nullptr;  // always address_text
     HashTable* link_table = nullptr;      // destination NetAddress -> Link
-    uint32_t total_frames = 0;
+    uint64_t total_frames = 0;
     uint32_t frames_this_second = 0;
-    uint32_t total_bytes = 0;
+    uint64_t total_bytes = 0;
     uint32_t bytes_this_second = 0;
     RateAverage frame_rate;
     RateAverage byte_rate;
@@ -75,9 +75,9 @@ struct Host {
 struct Link {
     Host* source = nullptr;
     Host* destination = nullptr;
-    uint32_t total_frames = 0;
+    uint64_t total_frames = 0;
     uint32_t frames_this_second = 0;
-    uint32_t total_bytes = 0;
+    uint64_t total_bytes = 0;
     uint32_t bytes_this_second = 0;
     RateAverage frame_rate;
     RateAverage byte_rate;

@@ -3,7 +3,7 @@
 #include "base/memory.h"
 
 TopList* topn_create(int (*compare)(const void*, const void*), int (*get_place)(const void*),
-                     void (*set_place)(void*, int), char* (*label)(const void*), uint32_t (*key)(const void*)) {
+                     void (*set_place)(void*, int), char* (*label)(const void*), uint64_t (*key)(const void*)) {
     auto* l = new_or_die<TopList>();
     l->compare = compare;
     l->get_place = get_place;

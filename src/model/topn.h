@@ -12,7 +12,7 @@ struct TopList {
     int (*get_place)(const void* item) = nullptr;
     void (*set_place)(void* item, int place) = nullptr;
     char* (*label)(const void* item) = nullptr;  // new text, release with std::free
-    uint32_t (*key)(const void* item) = nullptr;
+    uint64_t (*key)(const void* item) = nullptr;
     int count = 0;
     int capacity = kTopCapacity;
     void* items[kTopCapacity] = {};
@@ -21,12 +21,12 @@ struct TopList {
 // One exported rank: the label (a new text the caller releases with std::free) and key.
 struct TopPair {
     char* label;
-    uint32_t key;
+    uint64_t key;
 };
 
 [[nodiscard]] TopList* topn_create(int (*compare)(const void*, const void*), int (*get_place)(const void*),
                                    void (*set_place)(void*, int), char* (*label)(const void*),
-                                   uint32_t (*key)(const void*));
+                                   uint64_t (*key)(const void*));
 // Admits the item if it ranks; returns its place or -1.
 int topn_insert(TopList* list, void* item);
 // Moves a listed item up after its key has grown; nothing for unlisted or first items.
@@ -39,5 +39,5 @@ void topn_resort(TopList* list);
 // than 50 are listed, the pair after the last is (null, 0). Returns the count written.
 int topn_export(const TopList* list, TopPair out[kTopCapacity]);
 
-// Compares two 32-bit unsigned keys: -1, 0 or 1.
-inline int topn_compare_keys(uint32_t a, uint32_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
+// Compares two unsigned keys: -1, 0 or 1.
+inline int topn_compare_keys(uint64_t a, uint64_t b) { return a < b ? -1 : (a > b ? 1 : 0); }

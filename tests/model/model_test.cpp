@@ -50,15 +50,16 @@ TEST_F(ModelTest, HostListAscendsByAddressBytesAndSelfLinksAreOrdinary) {
     EXPECT_EQ(std::string(host(A)->address_label), "00:00:00:00:00:0A");
 }
 
-TEST_F(ModelTest, TotalsCountTheWireLengthAndWrapAt32Bits) {
+TEST_F(ModelTest, TotalsCountTheWireLengthAndCarryPast32Bits) {
+    // One host sending 4 GiB is 34 s at 1 Gbit/s: its totals must not wrap.
     auto f = testsupport::ether_frame(B, A, 0x0800, 40);  // 54 captured bytes
     send(f, 5, 0, 1514);
     EXPECT_EQ(host(A)->total_bytes, 1514u);
     host(A)->total_bytes = 0xFFFFFFFFu - 10;
     link(A, B)->total_frames = 0xFFFFFFFFu;
     send(f, 5, 1, 100);
-    EXPECT_EQ(host(A)->total_bytes, 89u);
-    EXPECT_EQ(link(A, B)->total_frames, 0u);
+    EXPECT_EQ(host(A)->total_bytes, 0xFFFFFFFFull + 90);
+    EXPECT_EQ(link(A, B)->total_frames, 0x100000000ull);
 }
 
 TEST_F(ModelTest, ShortFramesCountOnTheNetworkOnlyAndNeverReadPastTheCapture) {
@@ -204,6 +205,21 @@ TEST_F(ModelTest, TopListsFollowTheTraffic) {
     TopPair out[kTopCapacity];
     ASSERT_EQ(topn_export(net->top_links, out), 3);
     EXPECT_STREQ(out[0].label, "00:00:00:00:00:0A, 00:00:00:00:00:0B");
+    for (int i = 0; i < 3; ++i) std::free(out[i].label);
+}
+
+TEST_F(ModelTest, TopListsRankTotalsPast32Bits) {
+    send(A, B, 1, 0, 100);
+    send(C, B, 1, 1, 100);
+    host(A)->total_bytes = 4'500'000'000ull;  // wraps to 205 032 704 in 32 bits
+    host(C)->total_bytes = 300'000'000ull;
+    topn_resort(net->top_hosts);
+    ASSERT_EQ(net->top_hosts->count, 3);  // the receiver B ranks too
+    EXPECT_EQ(static_cast<Host*>(net->top_hosts->items[0]), host(A));
+    EXPECT_EQ(static_cast<Host*>(net->top_hosts->items[1]), host(C));
+    TopPair out[kTopCapacity];
+    ASSERT_EQ(topn_export(net->top_hosts, out), 3);
+    EXPECT_EQ(out[0].key, 4'500'000'000ull);
     for (int i = 0; i < 3; ++i) std::free(out[i].label);
 }
 

@@ -15,7 +15,7 @@ struct Item {
     std::string name;
 };
 
-uint32_t key_of(const void* i) { return static_cast<const Item*>(i)->key; }
+uint64_t key_of(const void* i) { return static_cast<const Item*>(i)->key; }
 int cmp(const void* a, const void* b) { return topn_compare_keys(key_of(a), key_of(b)); }
 int get_place(const void* i) { return static_cast<const Item*>(i)->place; }
 void set_place(void* i, int p) { static_cast<Item*>(i)->place = p; }
