@@ -63,8 +63,10 @@ int create_beside(const std::string& target, std::string* name) {
 }
 
 // The write beside the target and the rename over it. `old` describes the file being
-// replaced, or is null when there is none yet.
-bool replace_beside(const std::string& target, const std::string& bytes, const struct stat* old) {
+// replaced, or is null when there is none yet. *writing tells whether the bytes were
+// being written when it failed (rather than no file of the old one's mode and owner
+// could be made beside the target).
+bool replace_beside(const std::string& target, const std::string& bytes, const struct stat* old, bool* writing) {
     std::string temporary;
     Fd out(create_beside(target, &temporary));
     if (out.fd < 0) return false;
@@ -74,6 +76,7 @@ bool replace_beside(const std::string& target, const std::string& bytes, const s
         if (ok && (old->st_uid != ::geteuid() || old->st_gid != ::getegid()))
             ok = ::fchown(out.fd, old->st_uid, old->st_gid) == 0;
     }
+    *writing = ok;
     ok = ok && write_all(out.fd, bytes) && ::fsync(out.fd) == 0;
     ok = out.close_now() && ok;
     ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
@@ -136,7 +139,12 @@ bool file_replace(const std::string& path, const std::string& bytes, ReplaceMode
         std::unique_ptr<char, void (*)(void*)> real(::realpath(path.c_str(), nullptr), std::free);
         if (real) target = real.get();
     }
-    if ((exists || mode == ReplaceMode::create) && replace_beside(target, bytes, exists ? &st : nullptr)) return true;
+    bool writing = false;
+    if ((exists || mode == ReplaceMode::create) && replace_beside(target, bytes, exists ? &st : nullptr, &writing))
+        return true;
+    // A write that failed beside the file (a full disk, a size limit) would fail in place
+    // too, and there it would cut the old file short: the old file stays as it was.
+    if (writing) return false;
     // In place.
     if (existing.fd < 0) existing.fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (existing.fd < 0) return false;

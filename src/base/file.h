@@ -39,6 +39,7 @@ enum class ReplaceMode {
 // is replaced. The new file keeps the old one's mode and, where the old one belongs to
 // someone else, its owner. When no new file can be made or put in place beside it
 // (a directory without write permission, an owner that cannot be kept), the file is
-// rewritten in place instead. Returns false when nothing could be written; an existing
-// file that is not a regular file is never touched.
+// rewritten in place instead; a write that fails beside it (a full disk) is never
+// retried in place, where it would cut the old file short. Returns false when nothing
+// could be written; an existing file that is not a regular file is never touched.
 [[nodiscard]] bool file_replace(const std::string& path, const std::string& bytes, ReplaceMode mode);
