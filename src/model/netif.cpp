@@ -50,13 +50,9 @@ int netif_frame(Network* network, const hscap::FrameHeader* header, const uint8_
 }
 
 void netif_second_rates(const Network* network, uint64_t* frames, uint64_t* bytes) {
-    uint64_t f = network->frames_this_second, b = network->bytes_this_second;
-    if (uint32_t span = ring_full_span_us(network); span > 0 && span < 1000000) {
-        f = f * 1000000 / span;
-        b = b * 1000000 / span;
-    }
-    *frames = f;
-    *bytes = b;
+    const uint32_t span = ring_full_span_us(network);
+    *frames = ring_scale_to_second(network->frames_this_second, span);
+    *bytes = ring_scale_to_second(network->bytes_this_second, span);
 }
 
 uint32_t netif_load(const Network* network) {

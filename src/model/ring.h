@@ -40,3 +40,9 @@ void ring_expire(Network* network, TimeValue now);
 // Microseconds of frame time the window covers when it is full (oldest to newest), or
 // 0 when the window is not full.
 [[nodiscard]] uint32_t ring_full_span_us(const Network* network);
+// A count over the window as a count a second: when the full window covers `span_us`
+// (ring_full_span_us) of less than a second, the count is scaled to a second; otherwise
+// (the window is not full, or its frames all share one time) it is the count.
+[[nodiscard]] inline uint64_t ring_scale_to_second(uint64_t count, uint32_t span_us) {
+    return span_us > 0 && span_us < 1000000 ? count * 1000000 / span_us : count;
+}

@@ -335,6 +335,21 @@ int hostc_resolve_rec_process(const HostRef* ref, HostcReply reply, void* user_d
     }
 }
 
+int hostc_answer_queued() {
+    int answered = 0;
+    for (;;) {
+        ResolveRequest* r = nullptr;
+        int taken;
+        {
+            std::lock_guard lock(g_hostc.queue_mutex.lock);
+            taken = queue_take(g_hostc.queue, &r);
+        }
+        if (!taken) return answered;
+        handle_request(r);
+        ++answered;
+    }
+}
+
 void hostc_resolve() {
     g_hostc.last_failed_name.clear();
     for (;;) {
@@ -342,16 +357,7 @@ void hostc_resolve() {
         // Cleared before draining: a request put in while the thread drains is either
         // taken by this drain or sets the event again for the next one.
         g_hostc.request_event.reset();
-        for (;;) {
-            ResolveRequest* r = nullptr;
-            int taken;
-            {
-                std::lock_guard lock(g_hostc.queue_mutex.lock);
-                taken = queue_take(g_hostc.queue, &r);
-            }
-            if (!taken) break;
-            handle_request(r);
-        }
+        (void)hostc_answer_queued();
         if (g_hostc.stop.load()) return;
     }
 }

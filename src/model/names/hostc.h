@@ -142,6 +142,11 @@ int hostc_enqueue(ResolveRequest* request);
 void hostc_resolve();
 // Asks hostc_resolve to return (tests and tools that join the thread).
 void hostc_stop();
+// Answers every queued request on the calling thread, in the order queued, as the
+// resolver thread does: for a tool that runs without that thread (the replay tool) and
+// must have its alarms' references before the first frame. Never while the resolver
+// thread runs. Returns the number answered.
+int hostc_answer_queued();
 
 // The entry passed to the most recent reply function, or null.
 [[nodiscard]] const NameEntry* hostc_last_answer();
