@@ -6,21 +6,23 @@
 //                          classification, hosts, link, top lists, totals, tally, the
 //                          frame window (model/netif.cpp, model/frame.cpp, model/ring.cpp)
 //   3. statistics, load    the capture library's counts and the network load
-//   4. alarm pass          PENDING (alarms): bind waiting alarms and check the armed ones
-//                          (src/alarm); a firing queues an event for the alarm thread
+//   4. alarm pass          bind waiting alarms and check the armed ones
+//                          (alarm/alarm.h: alarm_pass); a firing queues an event for the
+//                          alarm thread, without waiting for it
 //   5. refresh             rate averages, activity, link colours (model/net.cpp)
 //   6. draw                the map into the network window's image, then a repaint
 //                          request (display/display.h: display_draw), outside the pass's
 //                          handle lock
 #include "app/pass.h"
 
+#include "alarm/alarm.h"
 #include "display/display.h"
 #include "shell/qt/main_window.h"
 
 CaptureHooks app_capture_hooks() {
     CaptureHooks hooks;
     hooks.statistics_notice = shell_statistics_notice;
-    hooks.alarm_pass = nullptr;  // PENDING (alarms): alarm_pass
+    hooks.alarm_pass = alarm_pass;
     hooks.draw = display_draw;
     return hooks;
 }

@@ -1,5 +1,7 @@
 #include "app/program.h"
 
+#include "alarm/alarm.h"
+#include "alarm/qt/actions.h"
 #include "app/pass.h"
 #include "display/palette.h"
 #include "graphics/graphics.h"
@@ -51,6 +53,8 @@ void app_install_program_steps() {
     s.load_font = load_font;
     s.text_size = text_size;
     s.capture_hooks = app_capture_hooks();
+    // The alarm thread beeps, shows its lines and plays its sounds through the windows.
+    alarm_set_actions(alarm_qt_actions());
     // The windows that other subsystems add plug into the main window's command hooks
     // (shell/qt/main_window.h: command_hooks()) here, as they land:
     //   PENDING (adapter chooser, shell/qt): choose_adapter; (help, shell/qt): help_topics

@@ -1,13 +1,12 @@
 // Call sites of the other subsystems' start-up and shutdown steps.
 //
-// PENDING: each function marked PENDING does nothing until its module is part of the
-// program; replace its body with the module's call when the module lands. Nothing else
-// needs to change: the order of the calls is fixed in shell/shell.cpp and
-// shell/qt/main_window.cpp.
+// The order of the calls is fixed in shell/shell.cpp and shell/qt/main_window.cpp.
 #include "app/steps.h"
 
 #include <thread>
 
+#include "alarm/adl.h"
+#include "alarm/alarm.h"
 #include "display/cfocus.h"
 #include "display/palette.h"
 #include "model/engine.h"
@@ -23,14 +22,17 @@ StepsState g_steps;
 
 void hostc_init_step() { engine_start_name_service(); }
 
-// PENDING (alarms): alarm_init().
-void alarm_init_step() {}
+void alarm_init_step() { alarm_init(); }
 
 // The protocol tree the classifier walks; false when the file gives none.
 bool load_protocols_step(const char* path) { return engine_load_protocols(path, true) != nullptr; }
 
-// PENDING (alarms): adl_parse(path); alarm_arm_all().
-void load_alarms_step(const char* path) { (void)path; }
+// A file that cannot be read or does not parse whole has shown its message; the alarms
+// read before a syntax error are armed.
+void load_alarms_step(const char* path) {
+    (void)adl_parse(path);
+    alarm_arm_all();
+}
 
 // A missing file leaves its table empty, without a message.
 void read_names_step(const char* ethers, const char* manufacturers) {
@@ -57,15 +59,15 @@ void start_resolver_step() {
     if (!g_steps.resolver.joinable()) g_steps.resolver = std::thread(hostc_resolve);
 }
 
-// PENDING (alarms): start the thread running alarm_thread.
-void start_alarm_thread_step() {}
+void start_alarm_thread_step() { alarm_thread_start(); }
 
-// PENDING (alarms): stop and join the alarm thread too.
+// The alarm thread performs the batch it has begun, then ends.
 void stop_workers_step() {
     if (g_steps.resolver.joinable()) {
         hostc_stop();
         g_steps.resolver.join();
     }
+    alarm_stop();
 }
 
 // A file that cannot be written is reported by cfocus_dump on standard output; the
@@ -74,8 +76,10 @@ void focus_dump_step(const char* cfdump) { (void)cfocus_dump(cfdump); }
 
 void free_palette_step() { free_logical_palette(); }
 
-// PENDING (alarms): alarm_dump(alarms).
-void alarm_dump_step(const char* alarms) { (void)alarms; }
+// The alarm file is rewritten only when the Alarm Builder changed the alarms, and then
+// the old file is kept beside it when it holds anything the new one would not
+// (alarm/adl.h: alarm_save_at_exit). A file that cannot be written is reported.
+void alarm_dump_step(const char* alarms) { (void)alarm_save_at_exit(alarms); }
 
 }  // namespace
 

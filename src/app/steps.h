@@ -1,6 +1,6 @@
 // The program's start-up and shutdown steps that need no window: the name service and
 // its resolver thread, the protocol tree, the name files, the custom focus and the
-// logical palette, and (PENDING) the alarm engine's. The shell's start-up calls them
+// logical palette, and the alarm engine's. The shell's start-up calls them
 // through its step table (shell/startup_steps.h) in its fixed order.
 #pragma once
 

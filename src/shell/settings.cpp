@@ -12,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "alarm/output.h"
 #include "base/file.h"
 #include "display/map_settings.h"
 #include "model/net.h"
@@ -57,6 +58,7 @@ std::vector<Entry> load_table() {
     Settings& s = settings();
     ModelSettings& model = model_settings();
     MapSettings& map = map_settings();
+    AlarmOutputSettings& output = alarm_output_settings();
     std::vector<Entry> t = {
         text("ethers", ".\\ethers", s.ethers),
         text("manufacturers", ".\\manf", s.manufacturers),
@@ -77,8 +79,8 @@ std::vector<Entry> load_table() {
         integer("bytes", 1, &map.bytes),
         integer("show name", 1, &map.show_name),
         integer("show manufacturers", 0, &map.show_manufacturers),
-        integer("output 0", 150, &s.output[0]),
-        integer("output 1", 150, &s.output[1]),
+        integer("output 0", 150, &output.output[0]),
+        integer("output 1", 150, &output.output[1]),
         integer("snaplen", 54, &s.snaplen),
     };
     static const char* const wnode_names[] = {"wnode 0", "wnode 1", "wnode 2", "wnode 3", "wnode 4"};

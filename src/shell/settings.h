@@ -5,8 +5,9 @@
 // Each value lives in the record of the subsystem that reads it, and the settings
 // table (settings.cpp) binds each key to its field there: "node timeout", "link
 // timeout" and "font size" to the model's (ModelSettings, model/net.h), the map's
-// scales and display flags to the map's (MapSettings, display/map_settings.h), the rest
-// to the shell's record below. Nothing copies them from one record to another.
+// scales and display flags to the map's (MapSettings, display/map_settings.h), "output
+// 0" and "output 1" to the alarm output window's (AlarmOutputSettings, alarm/output.h),
+// the rest to the shell's record below. Nothing copies them from one record to another.
 //
 // Where the key file is: the path in the environment variable HOPSCOPE_SETTINGS, else
 // $XDG_CONFIG_HOME/hopscope/hopscope.reg, else $HOME/.config/hopscope/hopscope.reg.
@@ -17,8 +18,8 @@
 // values are read and written on the window thread only.
 //
 // Still to come: the list windows' sizes and column widths ("wnode", "wnet", "host",
-// "link", "alarm") move to the lists' own record and the "output" column widths to the
-// alarm output window's when those land; only their binding in the table changes.
+// "link", "alarm") move to the lists' own record when those land; only their binding in
+// the table changes.
 #pragma once
 
 #include <atomic>
@@ -43,7 +44,6 @@ struct Settings {
     std::atomic<double> net_size{0};  // read and created, never used nor saved
 
     // 32-bit integers.
-    std::atomic<int> output[2] = {};
     std::atomic<int> snaplen{0};
     std::atomic<int> wnode[5] = {};
     std::atomic<int> wnode_x{0}, wnode_y{0};

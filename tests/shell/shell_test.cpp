@@ -5,6 +5,11 @@
 #include <string>
 #include <vector>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "alarm/alarm.h"
 #include "display/cfocus.h"
 #include "display/palette.h"
 #include "base/message.h"
@@ -197,14 +202,54 @@ TEST_F(StartupTest, StepsRunInTheirOrder) {
     s.text_size = [](double f) { order.push_back("text size " + std::to_string(f)); };
     s.read_focus = [](const char* c, const char* f) { order.push_back(std::string("focus ") + c + " " + f); };
     s.build_palette = [] { order.push_back("palette"); };
-    s.start_resolver = [] { order.push_back("resolver"); };
+    // The workers start in this order: the capture thread, the resolver, the alarm thread.
+    s.start_resolver = [] {
+        if (shell_state().capture_worker.joinable()) order.push_back("capture thread");
+        order.push_back("resolver");
+    };
     s.start_alarm_thread = [] { order.push_back("alarm thread"); };
     std::string key = key_file("order.reg", empty_key());
     ASSERT_EQ(shell_startup({small_capture("o.pcap", "00:00:00:00:00:02")}, key), 0);
     const std::vector<std::string> expected = {
         "hostc_init", "alarm_init", "protocols .\\protocol.pdl", "alarms .\\alarm.adl", "names .\\ethers .\\manf",
-        "graphics", "font", "text size 0.500000", "focus .\\cfdump.bin Ethernet", "palette", "resolver", "alarm thread"};
+        "graphics", "font", "text size 0.500000", "focus .\\cfdump.bin Ethernet", "palette", "capture thread",
+        "resolver", "alarm thread"};
     EXPECT_EQ(order, expected);
+}
+
+// With the program's own steps, the alarm file named by "alarms" is read and armed, and
+// an alarm switched on in it fires in the capture thread's passes and is performed by
+// the alarm thread, which the shutdown's step ends.
+TEST_F(StartupTest, AnAlarmOfTheAlarmFileFiresThroughTheCaptureAndAlarmThreads) {
+    const std::string alarms = testsupport::temp_path("on.adl");
+    write_file(alarms, "Threshold network low 1000000 kbytes \"always below\" ON\n"
+                       "Threshold host 00:00:00:00:00:ee high 1 pkts \"never seen\" ON\n");
+    std::string key = key_file("alarms.reg", startup_key("\"alarms\"=\"" + alarms + "\"\n"));
+    static std::mutex m;
+    static std::condition_variable cv;
+    static std::vector<std::string> lines;
+    lines.clear();
+    AlarmActions actions;
+    actions.output = [](const Alarm& a, const AlarmEvent&) {
+        std::lock_guard lock(m);
+        lines.push_back(a.notify);
+        cv.notify_all();
+    };
+    alarm_set_actions(actions);
+    startup_steps().capture_hooks.alarm_pass = alarm_pass;
+    MessageCapture messages;
+    ASSERT_EQ(shell_startup({small_capture("al.pcap", "00:00:00:00:00:07")}, key), 0);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(alarm_list().alarms.size(), 2u);
+    {
+        std::unique_lock lock(m);
+        EXPECT_TRUE(cv.wait_for(lock, std::chrono::seconds(30), [] { return !lines.empty(); }));
+    }
+    shell_stop_capture();  // stops the alarm thread too
+    alarm_set_actions(alarm_default_actions());
+    std::lock_guard lock(m);
+    for (const std::string& l : lines) EXPECT_EQ(l, "always below");
+    EXPECT_EQ(alarm_activation_count(*alarm_list().alarms[1]), 0u);
 }
 
 // The focus file named by "cfdump" gives the palette and the dictionary; the last focus

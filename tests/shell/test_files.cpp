@@ -50,8 +50,12 @@ std::string startup_key(const std::string& extra) {
     // The focus file is rewritten at exit: start-up gets a copy of the shipped one.
     const std::string cfdump = testsupport::temp_path("startup-cfdump.bin");
     write_file(cfdump, read_file(data + "/cfdump.bin"));
+    // So may be the alarm file: a copy of the shipped one too.
+    const std::string alarms = testsupport::temp_path("startup-alarm.adl");
+    write_file(alarms, read_file(data + "/alarm.adl"));
     return empty_key() + "\"protocols\"=\"" + data + "/protocol.pdl\"\n\"ethers\"=\"" + data +
-           "/ethers\"\n\"manufacturers\"=\"" + data + "/manf\"\n\"cfdump\"=\"" + cfdump + "\"\n" + extra;
+           "/ethers\"\n\"manufacturers\"=\"" + data + "/manf\"\n\"cfdump\"=\"" + cfdump + "\"\n\"alarms\"=\"" +
+           alarms + "\"\n" + extra;
 }
 
 std::string key_file(const std::string& name, const std::string& text) {

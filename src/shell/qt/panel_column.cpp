@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "alarm/qt/output_window.h"
 #include "ui/window_messages.h"
 #include "ui/qtext.h"
 
@@ -47,7 +48,9 @@ PanelColumn::PanelColumn(QWidget* network_window, QWidget* parent) : QFrame(pare
 
     // Created in this order: the chart first, the Zoom Box last.
     const PanelIndex order[] = {kPanelLoad, kPanelControls, kPanelProtocolKey, kPanelAlarmOutput, kPanelStatistics, kPanelZoomBox};
-    for (PanelIndex i : order) panels_[i] = new EmptyPanel(kPanelPlaces[i].name, viewport_);
+    for (PanelIndex i : order)
+        panels_[i] = i == kPanelAlarmOutput ? static_cast<QWidget*>(alarm_output_create(viewport_))
+                                            : new EmptyPanel(kPanelPlaces[i].name, viewport_);
 }
 
 int PanelColumn::client_height() const { return contentsRect().height(); }
