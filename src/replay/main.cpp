@@ -11,6 +11,7 @@
 #include "model/engine.h"
 #include "model/net.h"
 #include "model/netif.h"
+#include "replay/alarms.h"
 #include "replay/map.h"
 #include "replay/options.h"
 
@@ -97,10 +98,18 @@ int main(int argc, char** argv) {
 
     CaptureContext ctx;
     ctx.handle = handle;
+    const bool alarms = !o.alarms.empty();
+    if (alarms) {
+        if (!replay_alarms_start(o.alarms, o.alarms_on, stdout)) return 1;
+        replay_alarms_hook(&ctx.hooks);
+    }
     const auto t0 = std::chrono::steady_clock::now();
     auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(); };
-    while (!hscap::finished(handle) && (o.from_file || elapsed() < o.duration))
-        if (capture_pass(&ctx, net, handle) < 0) break;
+    while (!hscap::finished(handle) && (o.from_file || elapsed() < o.duration)) {
+        const int n = capture_pass(&ctx, net, handle);
+        if (alarms) replay_alarms_after_pass();
+        if (n < 0) break;
+    }
     const double secs = elapsed();
     if (o.timing) {
         const auto frames = hscap::delivered(handle);

@@ -25,7 +25,13 @@ void replay_usage(std::FILE* out) {
         "                       (palette indices 0..31); other links get the colour of \"Other\"\n"
         "  --cfdump FILE        with --map and --protocols: custom focus file; its palette colours\n"
         "                       the links, and its focus named by --focus-name picks the entries\n"
-        "  --focus-name NAME    with --cfdump: the focus to colour by (default \"Ethernet\")\n",
+        "  --focus-name NAME    with --cfdump: the focus to colour by (default \"Ethernet\")\n"
+        "  --alarms FILE        with --protocols: run the alarms of an alarm file in every pass and\n"
+        "                       print each firing performed: the pass's frame time and the notify\n"
+        "                       string (no sound plays, no command starts)\n"
+        "  --alarms-on          with --alarms: switch every alarm of the file on\n"
+        "  --no-dump            print no model even when --dump is given (the golden cases' runner\n"
+        "                       asks for the dump)\n",
         out);
 }
 
@@ -94,6 +100,9 @@ ReplayParse replay_parse_options(int argc, char** argv, ReplayOptions* o) {
         else if (a == "--focus") m.focus = value("--focus");
         else if (a == "--cfdump") m.cfdump = value("--cfdump");
         else if (a == "--focus-name") m.focus_name = value("--focus-name");
+        else if (a == "--alarms") o->alarms = value("--alarms");
+        else if (a == "--alarms-on") o->alarms_on = true;
+        else if (a == "--no-dump") o->no_dump = true;
         else if (a == "--help" || a == "-h") {
             replay_usage(stderr);
             return ReplayParse::help;
@@ -118,5 +127,15 @@ ReplayParse replay_parse_options(int argc, char** argv, ReplayOptions* o) {
         return ReplayParse::usage_error;
     }
     if (o->map && !check_map_options(*o, size_text)) return ReplayParse::usage_error;
+    // Alarm lines name protocols of the protocol file.
+    if (!o->alarms.empty() && o->engine.protocols.empty()) {
+        std::fprintf(stderr, "hopscope-replay: --alarms needs --protocols\n");
+        return ReplayParse::usage_error;
+    }
+    if (o->alarms_on && o->alarms.empty()) {
+        std::fprintf(stderr, "hopscope-replay: --alarms-on needs --alarms\n");
+        return ReplayParse::usage_error;
+    }
+    if (o->no_dump) o->dump = false;
     return ReplayParse::run;
 }

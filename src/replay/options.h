@@ -17,6 +17,9 @@ struct ReplayOptions {
     double duration = 10;  // --duration SECONDS, with --live
     bool map = false;      // --map FILE.png given
     ReplayMapOptions map_options;
+    std::string alarms;      // --alarms FILE: the alarm engine's events, one a line
+    bool alarms_on = false;  // --alarms-on: every alarm of the file switched on
+    bool no_dump = false;    // --no-dump: cancels --dump
 };
 
 enum class ReplayParse { run, help, usage_error };
