@@ -270,7 +270,9 @@ void alarm_stop();
 // place the alarm's top alarms place, label the notify string.
 [[nodiscard]] TopList* alarm_topn();
 // The engine's top alarms list (one for every network: an alarm's activations are
-// counted across adapters). Created by alarm_init; read under the Alarm mutex.
+// counted across adapters). Created by alarm_init; read under the Alarm mutex. Every
+// network's `top_alarms` points to it once the alarm thread has started (a network made
+// later, once it has seen a firing).
 [[nodiscard]] TopList* alarm_top_alarms();
 
 // Starts the alarm's command line as a new process without a shell (the words of

@@ -74,6 +74,11 @@ void alarm_thread() {
 void alarm_thread_start() {
     AlarmEngine& e = alarm_engine();
     if (e.thread.joinable()) return;
+    {
+        // Every network shows the one ranking, from before its first firing.
+        std::lock_guard lock(e.mutex);
+        net_for_each_network([&](Network* network) { network->top_alarms = e.top; });
+    }
     e.stop.store(false);
     e.thread = std::thread(alarm_thread);
 }

@@ -141,3 +141,16 @@ TEST(OutputMailbox, KeepsTheNewest200AndCountsThePassedOver) {
     EXPECT_EQ(passed, 0u);
     EXPECT_TRUE(box.post({"again", 3}));
 }
+
+// The list follows the newest line.
+TEST_F(OutputWindowTest, TheNewestLineIsInView) {
+    column_.resize(300, 120);
+    window_->setGeometry(0, 0, 300, 120);
+    column_.show();
+    QCoreApplication::processEvents();
+    for (int i = 1; i <= 50; ++i) window_->add_line("line " + std::to_string(i), kWhen);
+    QCoreApplication::processEvents();
+    QTreeWidget* list = window_->list();
+    const QRect last = list->visualItemRect(list->topLevelItem(49));
+    EXPECT_TRUE(list->viewport()->rect().contains(last.center())) << last.y() << " in " << list->viewport()->height();
+}

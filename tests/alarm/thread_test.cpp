@@ -113,9 +113,15 @@ TEST_F(AlarmThreadTest, AFiringBeforeTheThreadStartsIsPerformed) {
     alarm_set_actions(rec.actions());
     load("Threshold network low 10 kbytes \"early\" ON\n");
     pass();
+    EXPECT_EQ(net_->top_alarms, nullptr);
     alarm_thread_start();
     ASSERT_TRUE(rec.wait_lines(1));
     EXPECT_EQ(rec.seen(), (std::vector<std::string>{"beep", "early"}));
+    alarm_stop();  // the batch it performs is done
+    std::lock_guard lock(alarm_mutex());
+    EXPECT_EQ(net_->top_alarms, alarm_top_alarms());  // every network shows the one ranking
+    ASSERT_EQ(alarm_top_alarms()->count, 1);
+    EXPECT_EQ(alarm_top_alarms()->items[0], alarm_list().alarms[0].get());
 }
 
 // Passes, the alarm thread, a Top Alarms reader and a report reader run together while
