@@ -246,17 +246,17 @@ void alarm_set_actions(AlarmActions actions);
 // nothing else happens.
 [[nodiscard]] AlarmActions alarm_default_actions();
 
-// Performs the queued events, oldest first, on the calling thread: for each whose alarm
-// still exists, the output line, the activation, the sound when it plays one, the
-// command when it runs one, and its place in the top alarms list (under the Alarm
-// mutex). Returns the number performed. The alarm thread's work; the replay tool calls
-// it after each pass instead.
-size_t alarm_perform_queued();
+// Performs the queued events, oldest first, on the calling thread, at most `limit` of
+// them: for each whose alarm still exists, the output line, the activation, the sound
+// when it plays one, the command when it runs one, and its place in the top alarms list
+// (under the Alarm mutex). Returns the number performed. The alarm thread's work; the
+// replay tool calls it after each pass instead.
+size_t alarm_perform_queued(size_t limit = SIZE_MAX);
 
-// The alarm thread: waits for the fired signal; on each wake one beep, then every queued
-// event performed. The signal is cleared before the queue is drained, so an event
-// queued meanwhile wakes the thread again at once instead of waiting for a later
-// firing. Returns after alarm_stop.
+// The alarm thread: waits for the fired signal; on each wake one beep, then the events
+// queued at that moment performed (one batch: a pass's firings). The signal is cleared
+// before the batch is performed, so an event queued meanwhile wakes the thread again at
+// once instead of waiting for a later firing. Returns after alarm_stop.
 void alarm_thread();
 // Starts alarm_thread on a thread of its own (once).
 void alarm_thread_start();

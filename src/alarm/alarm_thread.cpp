@@ -40,11 +40,11 @@ void report_overflow(AlarmEngine& e) {
 
 }  // namespace
 
-size_t alarm_perform_queued() {
+size_t alarm_perform_queued(size_t limit) {
     AlarmEngine& e = alarm_engine();
     size_t done = 0;
     AlarmEvent event;
-    while (e.queue.pop(&event)) {
+    for (size_t taken = 0; taken < limit && e.queue.pop(&event); ++taken) {
         if (const std::shared_ptr<Alarm> alarm = event.alarm.lock()) {
             perform(e, *alarm, event);
             ++done;
@@ -64,9 +64,11 @@ void alarm_thread() {
         // Clearing the signal first: whatever is queued from now on sets it again, so the
         // next wait returns at once and no event waits for a later firing.
         seen = e.fired.load(std::memory_order_acquire);
-        if (e.queue.count() == 0) continue;  // already performed in the batch before
+        // The batch is what waits now; whatever comes meanwhile is the next one.
+        const size_t batch = e.queue.count();
+        if (batch == 0) continue;  // already performed in the batch before
         if (e.actions.beep) e.actions.beep();
-        (void)alarm_perform_queued();
+        (void)alarm_perform_queued(batch);
         std::this_thread::yield();
     }
 }
