@@ -22,6 +22,28 @@ void alarm_list_clear() { alarm_engine().list = AlarmList{}; }
 
 std::shared_ptr<Alarm> alarm_new() { return std::make_shared<Alarm>(); }
 
+std::shared_ptr<Alarm> alarm_copy(const Alarm& a) {
+    auto c = alarm_new();
+    c->object_type = a.object_type;
+    c->condition = a.condition;
+    c->first.store(a.first.load(std::memory_order_acquire), std::memory_order_relaxed);
+    c->second.store(a.second.load(std::memory_order_acquire), std::memory_order_relaxed);
+    c->protocol = a.protocol;
+    c->threshold = a.threshold;
+    c->level = a.level;
+    c->unit = a.unit;
+    c->notify = a.notify;
+    c->disabled = a.disabled;
+    c->wave_file = a.wave_file;
+    c->play_wave = a.play_wave;
+    c->command = a.command;
+    c->run_command = a.run_command;
+    c->activations = a.activations;
+    c->first_written = a.first_written;
+    c->second_written = a.second_written;
+    return c;
+}
+
 void alarm_record_activation(Alarm* alarm, int64_t time) {
     if (!alarm || !alarm->activations) return;
     AlarmActivations& a = *alarm->activations;

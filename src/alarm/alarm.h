@@ -154,6 +154,11 @@ void alarm_list_clear();
 // A new alarm with the defaults of every new alarm: level low, unit kbytes, OFF, no
 // references, an empty list of activations, not in the top alarms list.
 [[nodiscard]] std::shared_ptr<Alarm> alarm_new();
+// The Alarm Builder's working copy of an alarm: its object type, condition, references,
+// protocol, threshold, level, unit, notify string, state, sound and command with their
+// flags and the ends as written, and the same activations (shared, not copied); no
+// bindings, not in the top alarms list.
+[[nodiscard]] std::shared_ptr<Alarm> alarm_copy(const Alarm& alarm);
 
 // Records one activation of `alarm` at `time` (seconds since 1970): counts it and keeps
 // it among the newest. Thread-safe.

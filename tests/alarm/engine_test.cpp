@@ -251,27 +251,13 @@ TEST(AlarmActivationsKept, TheNewestThousandOldestFirst) {
     for (size_t i = 1; i < kept.size(); ++i) ASSERT_EQ(kept[i].time, kept[i - 1].time + 1);
 }
 
-// Words of a command line: a table of lines and the words each gives ("|" between them).
+// Words of a command line (data/command_words.txt): each line, then its words.
 TEST(AlarmCommand, WordsOfACommandLine) {
-    const struct {
-        const char* line;
-        const char* words;
-    } table[] = {
-        {"", ""},
-        {"   ", ""},
-        {"logger alarm", "logger|alarm"},
-        {"  notify-send   \"Hopscope alarm\"  'the backup runs'", "notify-send|Hopscope alarm|the backup runs"},
-        {"C:\\tools\\page.exe /n 5", "C:\\tools\\page.exe|/n|5"},
-        {"say \"\"", "say|"},
-        {"a\"b c\"d", "ab cd"},
-        {"echo 'it''s'", "echo|its"},
-        {"open \"never closed", "open|never closed"},
-        {"tab\tseparated\nand newline", "tab|separated|and|newline"},
-    };
-    for (const auto& row : table) {
-        std::string joined;
-        const std::vector<std::string> words = alarm_command_words(row.line);
-        for (size_t i = 0; i < words.size(); ++i) joined += (i ? "|" : "") + words[i];
-        EXPECT_EQ(joined, row.words) << row.line;
+    const std::vector<Case> cases = read_cases(data_path("command_words.txt"));
+    ASSERT_GE(cases.size(), 8u);
+    for (const Case& c : cases) {
+        std::vector<std::string> words;
+        for (const std::string& w : alarm_command_words(c.input.substr(0, c.input.size() - 1))) words.push_back("[" + w + "]");
+        EXPECT_EQ(join(words), join(c.expected)) << c.name;
     }
 }
