@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "alarm/output.h"
+#include "alarm/qt/actions.h"
 #include "alarm/qt/output_window.h"
 
 namespace {
@@ -153,4 +154,13 @@ TEST_F(OutputWindowTest, TheNewestLineIsInView) {
     QTreeWidget* list = window_->list();
     const QRect last = list->visualItemRect(list->topLevelItem(49));
     EXPECT_TRUE(list->viewport()->rect().contains(last.center())) << last.y() << " in " << list->viewport()->height();
+}
+
+// A sound that cannot be played changes nothing; a flood of them starts one.
+TEST(AlarmSound, AFileThatCannotPlayIsIgnored) {
+    for (int i = 0; i < 100; ++i) alarm_qt_play("/nonexistent/alarm.wav");
+    QCoreApplication::processEvents();
+    alarm_qt_beep();
+    QCoreApplication::processEvents();
+    SUCCEED();
 }

@@ -22,7 +22,7 @@ struct ActionsState {
     std::mutex sound_mutex;     // guards `sound_path` and `sound_posted`
     std::string sound_path;
     bool sound_posted = false;
-    QSoundEffect* sound = nullptr;  // window thread; a child of the application
+    QSoundEffect* sound = nullptr;  // window thread, made on the first sound
 };
 ActionsState& actions_state() {
     static ActionsState s;
@@ -51,7 +51,14 @@ void play_now() {
         st.sound_posted = false;
     }
     if (path.empty()) return;
-    if (!st.sound) st.sound = new QSoundEffect(QCoreApplication::instance());
+    if (!st.sound) {
+        // Gone before the application object is: a sound still playing ends with the loop.
+        st.sound = new QSoundEffect;
+        QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, [] {
+            delete actions_state().sound;
+            actions_state().sound = nullptr;
+        });
+    }
     st.sound->stop();
     st.sound->setSource(QUrl::fromLocalFile(ui_text(native_path(path))));
     st.sound->play();
