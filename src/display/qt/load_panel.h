@@ -80,7 +80,7 @@ private:
     std::atomic<int>* watched_ = nullptr;
     bool zero_after_ = true;
     ChartClock clock_;
-    QTimer sample_timer_, mark_timer_;
+    QTimer sample_timer_{this}, mark_timer_{this};
 };
 
 class LoadPanel : public PanelBox {

@@ -18,36 +18,53 @@ StatisticsView::StatisticsView(QWidget* parent) : QWidget(parent) {
 void StatisticsView::refresh() {
     StatisticsValues v;
     (void)statistics_take(&v);
-    statistics_rows(v, runtime_text(), rows_);
-    draw();
+    StatisticsRow next[kStatisticsRows];
+    statistics_rows(v, runtime_text(), next);
+    bool changed = false;
+    for (int i = 0; i < kStatisticsRows; ++i) {
+        if (next[i].value == rows_[i].value) continue;
+        rows_[i].value = std::move(next[i].value);
+        changed = true;
+    }
+    if (!changed) return;
+    draw_values();
     update();
 }
 
-void StatisticsView::draw() {
-    if (image_.isNull()) return;
+void StatisticsView::draw_labels() {
     const QColor menu = panel_menu_colour();
-    image_.fill(menu);
+    labels_ = QImage(std::max(width(), 1), std::max(height(), 1), QImage::Format_RGB32);
+    labels_.fill(menu);
+    const QFontMetrics fm(font());
+    const int row = fm.height() + fm.leading();
+    // Right-aligned at half the width; further right when a label is wider than that,
+    // so that no label is ever cut.
+    split_ = labels_.width() / 2;
+    for (const StatisticsRow& r : rows_) split_ = std::max(split_, fm.horizontalAdvance(ui_text(r.label)) + 1);
+    QPainter p(&labels_);
+    p.setFont(font());
+    p.setPen(palette().color(QPalette::WindowText));
+    for (int i = 0; i < kStatisticsRows; ++i)
+        p.drawText(QRect(0, i * row, split_, row), Qt::AlignRight | Qt::AlignVCenter, ui_text(rows_[i].label));
+}
+
+void StatisticsView::draw_values() {
+    if (labels_.isNull()) return;
+    image_ = labels_.copy();
     QPainter p(&image_);
     p.setFont(font());
     p.setPen(palette().color(QPalette::WindowText));
     const QFontMetrics fm(font());
     const int row = fm.height() + fm.leading();
-    // Right-aligned at half the width; further right when a label is wider than that,
-    // so that no label is ever cut.
-    int mid = image_.width() / 2;
-    for (const StatisticsRow& r : rows_) mid = std::max(mid, fm.horizontalAdvance(ui_text(r.label)) + 1);
-    for (int i = 0; i < kStatisticsRows; ++i) {
-        const int y = i * row;
-        p.drawText(QRect(0, y, mid, row), Qt::AlignRight | Qt::AlignVCenter, ui_text(rows_[i].label));
-        p.drawText(QRect(mid + 5, y, image_.width() - mid - 5, row), Qt::AlignLeft | Qt::AlignVCenter,
-                   ui_text(rows_[i].value.c_str()));
-    }
+    // Left-aligned from a baseline: the plain text path, without a layout per row.
+    const int baseline = (row - fm.height()) / 2 + fm.ascent();
+    for (int i = 0; i < kStatisticsRows; ++i) p.drawText(QPoint(split_ + 5, i * row + baseline), ui_text(rows_[i].value.c_str()));
 }
 
 void StatisticsView::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
-    image_ = QImage(std::max(width(), 1), std::max(height(), 1), QImage::Format_RGB32);
-    draw();
+    draw_labels();
+    draw_values();
 }
 
 void StatisticsView::paintEvent(QPaintEvent*) {
@@ -57,12 +74,23 @@ void StatisticsView::paintEvent(QPaintEvent*) {
 
 StatisticsPanel::StatisticsPanel(QWidget* parent) : PanelBox("Statistics", QStringLiteral("Statistics"), parent) {
     view_ = new StatisticsView(this);
+    later_.setSingleShot(true);
+    connect(&later_, &QTimer::timeout, this, &StatisticsPanel::take);
+}
+
+void StatisticsPanel::take() {
+    ++refreshes_;
+    since_draw_.start();
+    view_->refresh();
 }
 
 bool StatisticsPanel::event(QEvent* e) {
     if (e->type() == QEvent::Type(kMsgStatisticsRefresh)) {
-        ++refreshes_;
-        view_->refresh();
+        constexpr qint64 kDrawIntervalMs = 500;
+        if (later_.isActive()) return true;  // taken when the time is up
+        const qint64 since = since_draw_.isValid() ? since_draw_.elapsed() : kDrawIntervalMs;
+        if (since >= kDrawIntervalMs) take();
+        else later_.start(static_cast<int>(kDrawIntervalMs - since));
         return true;
     }
     return PanelBox::event(e);

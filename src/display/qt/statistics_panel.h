@@ -3,10 +3,16 @@
 // (kMsgStatisticsRefresh, 1030; display/statistics.h publishes the figures and keeps
 // at most one refresh queued).
 //
+// The figures are per second: the panel draws them at most every 500 ms. A refresh that
+// comes sooner is taken when that time is up, and until then stays pending, so the
+// capture pass posts no more.
+//
 // Threads: window thread; it reads the published figures, never the model.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QImage>
+#include <QTimer>
 
 #include "display/qt/panel_box.h"
 #include "display/statistics.h"
@@ -25,9 +31,12 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void draw();
+    void draw_labels();
+    void draw_values();
 
     QImage image_;
+    QImage labels_;  // the label column, drawn at each resize
+    int split_ = 0;  // where the label column ends
     StatisticsRow rows_[kStatisticsRows];
 };
 
@@ -36,6 +45,7 @@ class StatisticsPanel : public PanelBox {
 public:
     explicit StatisticsPanel(QWidget* parent);
     [[nodiscard]] StatisticsView* view() const { return view_; }
+    // Refreshes drawn so far.
     [[nodiscard]] unsigned long refreshes() const { return refreshes_; }
 
 protected:
@@ -44,6 +54,10 @@ protected:
     void place_content() override;
 
 private:
+    void take();
+
     StatisticsView* view_;
     unsigned long refreshes_ = 0;
+    QElapsedTimer since_draw_;
+    QTimer later_{this};
 };
