@@ -11,8 +11,10 @@
 #include "model/engine.h"
 #include "model/net.h"
 #include "model/netif.h"
+#include "model/runtime.h"
 #include "replay/map.h"
 #include "replay/options.h"
+#include "replay/reports.h"
 
 namespace {
 
@@ -75,6 +77,8 @@ int main(int argc, char** argv) {
         if (icon != MessageIcon::Information) damaged = true;
     });
 
+    if (o.fixed_clock) replay_fix_clock(o.clock);
+    runtime_record_start();
     if (const EngineStatus status = engine_start(o.engine); status != EngineStatus::ok) {
         report(status, o.engine);
         return 1;
@@ -99,8 +103,11 @@ int main(int argc, char** argv) {
     ctx.handle = handle;
     const auto t0 = std::chrono::steady_clock::now();
     auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(); };
-    while (!hscap::finished(handle) && (o.from_file || elapsed() < o.duration))
+    LoadStatistics load;  // the peak and average load, kept as the Statistics panel keeps them
+    while (!hscap::finished(handle) && (o.from_file || elapsed() < o.duration)) {
         if (capture_pass(&ctx, net, handle) < 0) break;
+        if (!o.reports.empty()) load_statistics_update(&load, net);
+    }
     const double secs = elapsed();
     if (o.timing) {
         const auto frames = hscap::delivered(handle);
@@ -109,6 +116,7 @@ int main(int argc, char** argv) {
     }
     if (o.dump) net_dump(stdout, net);
     if (o.map && !replay_map_write(net, o.map_options.png)) damaged = true;
+    if (!o.reports.empty() && !replay_write_reports(net, o.reports)) damaged = true;
     hscap::pcap_close(handle);
     return damaged ? 1 : 0;
 }

@@ -17,6 +17,9 @@ struct ReplayOptions {
     double duration = 10;  // --duration SECONDS, with --live
     bool map = false;      // --map FILE.png given
     ReplayMapOptions map_options;
+    std::string reports;   // --reports DIR: the three reports, in all three kinds, into DIR
+    bool fixed_clock = false;  // --clock SECONDS given
+    long long clock = 0;       // the wall clock's fixed time (seconds since 1970)
 };
 
 enum class ReplayParse { run, help, usage_error };
@@ -27,5 +30,8 @@ enum class ReplayParse { run, help, usage_error };
 
 // Parses "WxH" (both 1..16384). False for anything else.
 [[nodiscard]] bool replay_parse_size(const char* text, int* width, int* height);
+
+// Parses whole seconds since 1970 (0 up to the end of the year 9999). False otherwise.
+[[nodiscard]] bool replay_parse_clock(const char* text, long long* seconds);
 
 void replay_usage(std::FILE* out);
