@@ -18,6 +18,7 @@
 
 #include "reports/document.h"
 #include "reports/rtf_reader.h"
+#include "reports/rich_text_lines.h"
 #include "reports/table_file.h"
 
 namespace fs = std::filesystem;
@@ -112,26 +113,12 @@ TEST(DocumentGolden, RichTextReadsBackAsThePlainText) {
         ASSERT_EQ(doc.paragraphs.size(), lines.size() + 1);
         EXPECT_TRUE(doc.paragraphs[0].runs.empty());
 
-        std::string text;
-        for (size_t i = 1; i < doc.paragraphs.size(); ++i) {
-            SCOPED_TRACE("line " + std::to_string(i));
-            std::string indent, body;
-            for (const RtfRun& run : doc.paragraphs[i].runs) {
-                if (run.font == 3) {
-                    EXPECT_EQ(run.bold, lines[i - 1]->emitter == Emitter::Bold);
-                    EXPECT_EQ(run.size, 12);
-                    EXPECT_FALSE(run.has_rgb);
-                    body += run.text;
-                } else {
-                    EXPECT_TRUE(body.empty()) << "text outside the line group after it";
-                    indent += run.text;
-                }
-            }
-            EXPECT_EQ(indent, "    ");
-            ASSERT_GE(body.size(), 2u);
-            EXPECT_EQ(body.substr(body.size() - 2), "  ");
-            text += body.substr(0, body.size() - 2) + "\n";
-        }
+        std::string problem;
+        const std::vector<RichLine> read = rich_text_lines(doc, &problem);
+        ASSERT_TRUE(problem.empty()) << problem;
+        ASSERT_EQ(read.size(), lines.size());
+        for (size_t i = 0; i < read.size(); ++i) EXPECT_EQ(read[i].bold, lines[i]->emitter == Emitter::Bold) << i;
+        const std::string text = rich_text_as_plain(read);
         EXPECT_EQ(text, read_whole(data_path(name + std::string(".txt"))));
     }
 }
