@@ -5,6 +5,9 @@
 #include "graphics/graphics.h"
 #include "graphics/hershey.h"
 #include "model/net.h"
+#include "reports/qt/report_viewer.h"
+#include "reports/reports.h"
+#include "shell/qt/main_window.h"
 #include "shell/startup_steps.h"
 
 namespace {
@@ -38,6 +41,16 @@ bool load_font() {
     return true;
 }
 
+// The Reports menu: 173 host, 175 statistics, 174 alarm report.
+void start_report_command(QWidget*, int command) {
+    switch (command) {
+        case kCmdHostReport: (void)start_report(kHostReport); break;
+        case kCmdStatsReport: (void)start_report(kStatsReport); break;
+        case kCmdAlarmsReport: (void)start_report(kAlarmReport); break;
+        default: break;
+    }
+}
+
 void text_size(double font_size) {
     const auto size = static_cast<float>(0.06 * font_size);
     htextsize(size, size);
@@ -57,7 +70,7 @@ void app_install_program_steps() {
     //   PENDING (focus builder, display/qt): focus_builder
     //   PENDING (alarm builder, alarm/qt): alarm_builder
     //   PENDING (list windows, lists/qt): host_list, top_hosts, top_links, top_alarms
-    //   PENDING (reports, reports/qt): start_report
     // and the Zoom Box (display/qt) marks the nodes it draws through
     // display_set_mark_node (display/display.h).
+    command_hooks().start_report = start_report_command;
 }

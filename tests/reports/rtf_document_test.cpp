@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFontInfo>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -21,12 +21,12 @@ public:
         static int argc = 1;
         static char name[] = "reports_qt_tests";
         static char* argv[] = {name, nullptr};
-        app_ = new QGuiApplication(argc, argv);
+        app_ = new QApplication(argc, argv);  // the viewer tests need widgets
     }
     void TearDown() override { delete app_; }
 
 private:
-    QGuiApplication* app_ = nullptr;
+    QApplication* app_ = nullptr;
 };
 
 [[maybe_unused]] const auto* g_env = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
