@@ -6,13 +6,8 @@ int alarm_report_write(const std::vector<AlarmReportRow>& alarms, const std::str
                        ReportTable* table) {
     (void)times;  // the alarm report prints no times of its own
     if (table) *table = report_table_make(kAlarmReportColumns);
-    const ReportInfo& info = report_info(kAlarmReport);
     ReportDocument doc;
-    if (document_open(&doc, base.c_str()) != 1) return -1;
-
-    report_heading_html(&doc, info.heading);
-    document_bold(&doc, kToAll, "%s", info.heading);
-    document_line(&doc, kToAll, "\n");
+    if (report_open(&doc, kAlarmReport, base, kToAll) != 1) return -1;
 
     for (const AlarmReportRow& a : alarms) {
         if (a.activations == 0) continue;

@@ -94,6 +94,7 @@ bool copy_piece(const Network* network, const ListNode** at, Piece* piece, HostR
     }
     const double held = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     ++stats->pieces;
+    stats->total_hold_seconds += held;
     if (held > stats->longest_hold_seconds) stats->longest_hold_seconds = held;
     return more;
 }
@@ -136,13 +137,8 @@ int host_report_write(const Network* network, const std::string& base, const Rep
     if (!stats) stats = &local;
     *stats = {};
     if (table) *table = report_table_make(kHostReportColumns);
-    const ReportInfo& info = report_info(kHostReport);
     ReportDocument doc;
-    if (document_open(&doc, base.c_str()) != 1) return -1;
-
-    report_heading_html(&doc, info.heading);
-    document_bold(&doc, kToTextRich, "%s", info.heading);
-    document_line(&doc, kToTextRich, "\n");
+    if (report_open(&doc, kHostReport, base, kToTextRich) != 1) return -1;
 
     if (network) {
         Piece piece;

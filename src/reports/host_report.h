@@ -17,8 +17,8 @@
 
 #include "reports/reports.h"
 
-inline constexpr size_t kHostReportPieceRows = 2048;
-inline constexpr size_t kHostReportPieceHosts = 256;
+inline constexpr size_t kHostReportPieceRows = 512;
+inline constexpr size_t kHostReportPieceHosts = 64;
 
 // How the reading went, for measurements and tests.
 struct HostReportStats {
@@ -26,6 +26,7 @@ struct HostReportStats {
     size_t rows = 0;     // protocol rows written
     size_t pieces = 0;   // times the model lock was taken
     double longest_hold_seconds = 0;  // the longest time the lock was held for one piece
+    double total_hold_seconds = 0;    // and all the pieces together
 };
 
 // Writes the host report of `network` (null: no hosts) into the files after `base`,

@@ -36,29 +36,16 @@ void append_record(std::string* out, const std::vector<std::string>& fields) {
     out->append("\r\n");
 }
 
-bool write_all(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Writes `bytes` to a file created at `path` (never an existing one); -1 with errno set
-// on failure, EEXIST when the name is taken.
+// Writes `bytes` to a file created at `path` (never an existing one: "x" is O_EXCL);
+// -1 with errno set on failure, EEXIST when the name is taken.
 int create_with(const std::string& path, const std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return -1;
-    const bool ok = write_all(fd, bytes);
+    std::FILE* f = std::fopen(path.c_str(), "wxe");
+    if (!f) return -1;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fflush(f) == 0;
     const int saved = errno;
-    if (::close(fd) != 0 || !ok) {
+    if (std::fclose(f) != 0 || !written) {
         ::unlink(path.c_str());
-        errno = ok ? errno : saved;
+        errno = written ? errno : saved;
         return -1;
     }
     return 0;

@@ -62,6 +62,15 @@ void report_heading_html(ReportDocument* doc, const char* heading) {
     document_html(doc, "<CENTER><H2><B>%s</B></H2><HR WIDTH=75%%></CENTER><P>", heading);
 }
 
+int report_open(ReportDocument* doc, int kind, const std::string& base, unsigned heading_targets) {
+    if (document_open(doc, base.c_str()) != 1) return -1;
+    const char* heading = report_info(kind).heading;
+    report_heading_html(doc, heading);
+    document_bold(doc, heading_targets, "%s", heading);
+    document_line(doc, heading_targets, "\n");
+    return 1;
+}
+
 void report_footer(ReportDocument* doc, const char* line) {
     document_html(doc, "<HR WIDTH=75%%><FONT SIZE=-6>produced by Hopscope");
     document_html(doc, "</FONT>");
@@ -108,7 +117,7 @@ int report_directory(std::string* dir) {
         std::error_code error;
         const fs::path temp = fs::temp_directory_path(error);
         if (error) return -1;
-        std::string pattern = (temp / "hopscope-XXXXXX").string();
+        std::string pattern = (temp / "hopscope-reports-XXXXXX").string();
         if (!::mkdtemp(pattern.data())) return -1;
         g_reports.directory = pattern;
         std::atexit(remove_directory_at_exit);

@@ -95,6 +95,11 @@ void report_set_alarm_sources(AlarmRowsSource rows, TopAlarmsSource top_alarms);
 
 // Raw HTML "<CENTER><H2><B>heading</B></H2><HR WIDTH=75%></CENTER><P>".
 void report_heading_html(ReportDocument* doc, const char* heading);
+
+// Opens the report of `kind` after `base` and writes its heading: the raw HTML above,
+// then the heading in bold and a blank line to `heading_targets`. Returns what
+// document_open returns.
+[[nodiscard]] int report_open(ReportDocument* doc, int kind, const std::string& base, unsigned heading_targets);
 // The footer: raw HTML "<HR WIDTH=75%><FONT SIZE=-6>produced by Hopscope" and "</FONT>",
 // and `line` (write_line) to text and rich.
 void report_footer(ReportDocument* doc, const char* line);

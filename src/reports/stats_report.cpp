@@ -86,13 +86,8 @@ int stats_report_write(const StatsReportInput& in, const std::string& base, cons
     static const Section kLinks = section("Top Links", "Top %d Links are: ", "Source, Destination:", 52, 44,
                                           "Bytes Sent", "   (%" PRIu64 " bytes sent)\n");
     if (table) *table = report_table_make(kStatsReportColumns);
-    const ReportInfo& info = report_info(kStatsReport);
     ReportDocument doc;
-    if (document_open(&doc, base.c_str()) != 1) return -1;
-
-    report_heading_html(&doc, info.heading);
-    document_bold(&doc, kToTextRich, "%s", info.heading);
-    document_line(&doc, kToTextRich, "\n");
+    if (report_open(&doc, kStatsReport, base, kToTextRich) != 1) return -1;
 
     write_section(&doc, kHosts, in.hosts, table);
     write_section(&doc, kAlarms, in.alarms, table);

@@ -6,6 +6,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
+#include <QTimer>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -224,6 +226,37 @@ TEST_F(Viewer, SaveAsWritesEachKindAndNeverReplacesAFile) {
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0], "Corvex error: " + existing + " already exists; the report was not saved over it.");
     EXPECT_EQ(v->save_as(QString::fromStdString((dir.path / "missing" / "x.txt").string()), kSaveText), -1);
+    close(v);
+}
+
+// The Save As dialog as the user meets it: its four filters by name, each choice saving
+// its own kind, the default extension "txt".
+TEST_F(Viewer, SaveAsDialogSavesTheChosenKind) {
+    small_segment();
+    ReportViewer* v = run(kStatsReport);
+    ASSERT_TRUE(v);
+    TempDir dir;
+    const QStringList names = {"Text files {*.*}", "Comma Separated Data {*.DAT;*.dat}", "Rich text files {*.RTF;*.rtf}",
+                               "HTML files {*.HTML;*.html}"};
+    const std::string expected[] = {read_whole(v->base() + ".txt"), csv_format(v->table()), read_whole(v->base() + ".rtf"),
+                                    read_whole(v->base() + ".html")};
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        QStringList offered;
+        const QString name = QString::fromStdString((dir.path / ("saved" + std::to_string(i))).string());
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            offered = dialog->nameFilters();
+            dialog->selectNameFilter(dialog->nameFilters()[i]);
+            dialog->selectFile(name);
+            static_cast<QDialog*>(dialog)->accept();  // the file dialog's own accept, as its Save button
+        });
+        v->command(kCmdReportSaveAs);
+        ASSERT_EQ(offered.size(), 4);
+        for (int k = 0; k < 4; ++k) EXPECT_TRUE(offered[k].startsWith(names[k])) << offered[k].toStdString();
+        EXPECT_EQ(read_whole(name.toStdString() + ".txt"), expected[i]) << "saved with the default extension";
+    }
     close(v);
 }
 

@@ -286,11 +286,21 @@ void ReportViewer::save_as_dialog() {
         QStringLiteral("HTML files {*.HTML;*.html} (*.HTML *.html)"),
     };
     dialog.setNameFilters(filters);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);  // the names as written, patterns inside them
     dialog.setDefaultSuffix(QStringLiteral("txt"));
     // An existing file is never replaced (save_as says so), so there is nothing to confirm.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    save_as(dialog.selectedFiles().first(), static_cast<int>(filters.indexOf(dialog.selectedNameFilter())));
+    // The chosen filter by its name: with the patterns hidden the dialog may give the
+    // name alone.
+    auto name_of = [](const QString& filter) {
+        const qsizetype details = filter.lastIndexOf(QStringLiteral(" ("));
+        return details < 0 ? filter : filter.left(details);
+    };
+    int chosen = kSaveText;
+    for (qsizetype i = 0; i < filters.size(); ++i)
+        if (name_of(filters[i]) == name_of(dialog.selectedNameFilter())) chosen = static_cast<int>(i);
+    save_as(dialog.selectedFiles().first(), chosen);
 }
 
 void ReportViewer::print() {
