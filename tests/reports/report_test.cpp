@@ -315,7 +315,7 @@ TEST_F(ReportModel, ReportThreadsTellEachJobsCaller) {
 // writes every host that had links when it began. Under ThreadSanitizer this is also
 // the proof that the report reads nothing outside the lock.
 TEST_F(ReportModel, HostReportReadsInPiecesWhileCaptureWrites) {
-    constexpr int kHosts = 3000;
+    constexpr int kHosts = 1500;
     auto address = [](int i) {
         char text[18];
         std::snprintf(text, sizeof text, "02:00:00:%02x:%02x:%02x", (i >> 16) & 255, (i >> 8) & 255, i & 255);

@@ -15,7 +15,6 @@ class QTextDocument;
 
 inline constexpr char kPrintErrorTitle[] = "Corvex error";
 inline constexpr char kPrintStartFailed[] = "An error occured while trying to print";
-inline constexpr char kAbortDialogFailed[] = "Abort dialog could not be created.";
 
 // The printed rectangle of a page `page_twips` large, in twips: the whole page, less
 // 1080 twips left and right on a page wider than 3600 twips and 1440 twips top and
