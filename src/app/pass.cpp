@@ -15,11 +15,23 @@
 #include "app/pass.h"
 
 #include "display/display.h"
+#include "display/statistics.h"
 #include "shell/qt/main_window.h"
+
+namespace {
+
+// The Statistics figures of the pass, and a refresh posted only when none is pending.
+// Before the panel exists (the first passes run before the main window) nothing is
+// posted, and nothing stays pending.
+void statistics_notice(Network* network) {
+    if (statistics_pass(network) && !shell_statistics_notice(network)) statistics_refresh_dropped();
+}
+
+}  // namespace
 
 CaptureHooks app_capture_hooks() {
     CaptureHooks hooks;
-    hooks.statistics_notice = shell_statistics_notice;
+    hooks.statistics_notice = statistics_notice;
     hooks.alarm_pass = nullptr;  // PENDING (alarms): alarm_pass
     hooks.draw = display_draw;
     return hooks;

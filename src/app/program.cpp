@@ -2,12 +2,13 @@
 
 #include "app/pass.h"
 #include "display/palette.h"
+#include "display/qt/focus_builder.h"
+#include "shell/qt/main_window.h"
 #include "graphics/graphics.h"
 #include "graphics/hershey.h"
 #include "model/net.h"
 #include "reports/qt/report_viewer.h"
 #include "reports/reports.h"
-#include "shell/qt/main_window.h"
 #include "shell/startup_steps.h"
 
 namespace {
@@ -67,10 +68,10 @@ void app_install_program_steps() {
     // The windows that other subsystems add plug into the main window's command hooks
     // (shell/qt/main_window.h: command_hooks()) here, as they land:
     //   PENDING (adapter chooser, shell/qt): choose_adapter; (help, shell/qt): help_topics
-    //   PENDING (focus builder, display/qt): focus_builder
+    command_hooks().focus_builder = focus_builder_run;
     //   PENDING (alarm builder, alarm/qt): alarm_builder
     //   PENDING (list windows, lists/qt): host_list, top_hosts, top_links, top_alarms
-    // and the Zoom Box (display/qt) marks the nodes it draws through
-    // display_set_mark_node (display/display.h).
     command_hooks().start_report = start_report_command;
+    // The Zoom Box (display/qt) marks the nodes it draws through display_set_mark_node
+    // (display/zoom_overview.h) while it exists.
 }

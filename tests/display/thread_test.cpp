@@ -7,6 +7,8 @@
 #include <thread>
 
 #include "display/map_fixture.h"
+#include "display/statistics.h"
+#include "display/zoom_overview.h"
 #include "model/netif.h"
 #include "support/pcap_writer.h"
 
@@ -93,4 +95,42 @@ TEST_F(MapTest, RenderWhileTheWindowResizesZoomsAndPaints) {
         if (std::abs(std::hypot(h->map_x, h->map_y) - 0.8) < 1e-9) ++placed;
     });
     EXPECT_EQ(placed, 60);
+}
+
+// The render pass marks nodes on the Zoom Box overview while the window thread takes
+// frames from it and now and then gives it a new size; the capture pass publishes the
+// Statistics figures while the window thread takes them.
+TEST_F(MapTest, OverviewAndStatisticsWhileTheCaptureThreadRenders) {
+    map_settings().dynamic = 0;  // every host drawn, and marked, every pass
+    for (int i = 0; i < 40; ++i) add_host(mac(i), 1024.0 * (i + 1));
+    NetView view(320, 240);
+    view.resize(320, 240);
+    display_set_repaint(note_repaint, nullptr);
+    zoom_overview_resize(111, 101);
+    zoom_overview_install(true);
+    statistics_reset();
+    const unsigned long marks = zoom_overview_marks();
+    std::atomic<bool> done{false};
+    std::thread capture([&] {
+        for (int pass = 0; pass < 120; ++pass) {
+            net->load = uint32_t(pass % 50);
+            (void)statistics_pass(net);
+            display_draw(net);
+        }
+        done = true;
+    });
+    QImage shown;
+    StatisticsValues v;
+    int taken = 0;
+    for (int turn = 0; !done.load(); ++turn) {
+        zoom_overview_take(&shown);
+        if (turn % 50 == 49) zoom_overview_resize(100 + turn % 20, 90 + turn % 30);
+        if (statistics_take(&v)) ++taken;
+        std::this_thread::yield();
+    }
+    capture.join();
+    zoom_overview_install(false);
+    EXPECT_GE(zoom_overview_marks(), marks + 40 * 120);
+    EXPECT_GT(taken, 0);
+    EXPECT_EQ(net->peak_load, 49);
 }

@@ -98,9 +98,10 @@ CommandHooks& command_hooks() {
     return hooks;
 }
 
-void shell_statistics_notice(Network* network) {
-    if (QObject* target = g_statistics_target.load())
-        QCoreApplication::postEvent(target, new WindowMessageEvent(kMsgStatisticsRefresh, network));
+bool shell_statistics_notice(Network* network) {
+    QObject* target = g_statistics_target.load();
+    if (target) QCoreApplication::postEvent(target, new WindowMessageEvent(kMsgStatisticsRefresh, network));
+    return target != nullptr;
 }
 
 // --- client area ---

@@ -64,7 +64,8 @@ CommandHooks& command_hooks();
 
 // Posts the Statistics panel its refresh (message 1030) with the network. Called by the
 // capture thread at the start of every pass; does nothing while no panel column exists.
-void shell_statistics_notice(Network* network);
+// Returns whether it posted.
+bool shell_statistics_notice(Network* network);
 
 // The main window's client area: network window, panel column and status bar, placed
 // at every resize.

@@ -1,5 +1,6 @@
 #include "shell/qt/panel_column.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QResizeEvent>
@@ -9,6 +10,14 @@
 
 #include "ui/window_messages.h"
 #include "ui/qtext.h"
+#include "display/qt/controls_panel.h"
+#include "display/qt/load_panel.h"
+#include "display/qt/netwindow.h"
+#include "display/qt/panel_box.h"
+#include "display/qt/protocol_key.h"
+#include "display/qt/statistics_panel.h"
+#include "display/qt/zoom_box.h"
+#include "display/statistics.h"
 
 namespace {
 
@@ -27,15 +36,29 @@ public:
     }
 };
 
+// The display panels (display/qt); null for the places they do not fill.
+QWidget* create_display_panel(PanelIndex index, QWidget* network_window, QWidget* parent) {
+    auto* map = qobject_cast<NetWindow*>(network_window);
+    switch (index) {
+        case kPanelLoad: return new LoadPanel(parent);
+        case kPanelControls: return new ControlsPanel(map, parent);
+        case kPanelProtocolKey: return new ProtocolKeyPanel(parent);
+        case kPanelZoomBox: return new ZoomBox(map, parent);
+        case kPanelStatistics: return new StatisticsPanel(parent);
+        default: return nullptr;
+    }
+}
+
 }  // namespace
 
 PanelColumn::PanelColumn(QWidget* network_window, QWidget* parent) : QFrame(parent) {
-    (void)network_window;  // PENDING (panels): handed to the Zoom Box
     setObjectName("Panel");
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(2);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Button);
+    axis_font_ = panel_font(13, true, true);
+    label_font_ = panel_font(12);
 
     viewport_ = new QWidget(this);
     bar_ = new QScrollBar(Qt::Vertical, this);
@@ -47,7 +70,19 @@ PanelColumn::PanelColumn(QWidget* network_window, QWidget* parent) : QFrame(pare
 
     // Created in this order: the chart first, the Zoom Box last.
     const PanelIndex order[] = {kPanelLoad, kPanelControls, kPanelProtocolKey, kPanelAlarmOutput, kPanelStatistics, kPanelZoomBox};
-    for (PanelIndex i : order) panels_[i] = new EmptyPanel(kPanelPlaces[i].name, viewport_);
+    for (PanelIndex i : order) {
+        panels_[i] = create_display_panel(i, network_window, viewport_);
+        if (!panels_[i]) panels_[i] = new EmptyPanel(kPanelPlaces[i].name, viewport_);
+    }
+    // The chart watches the load the capture pass publishes for the current network,
+    // with a bold italic Arial 13 time axis and an Arial 12 label, and keeps the value.
+    QWidget* load = panels_[kPanelLoad];
+    WindowMessageEvent watch(kMsgLoadWatch, statistics_load_value());
+    QCoreApplication::sendEvent(load, &watch);
+    LoadFontsEvent fonts(axis_font_, label_font_);
+    QCoreApplication::sendEvent(load, &fonts);
+    WindowMessageEvent keep(kMsgLoadZeroAfter, nullptr, 0);
+    QCoreApplication::sendEvent(load, &keep);
 }
 
 int PanelColumn::client_height() const { return contentsRect().height(); }
@@ -102,7 +137,9 @@ void PanelColumn::on_scroll_action(int action) {
 
 bool PanelColumn::event(QEvent* event) {
     if (event->type() == static_cast<QEvent::Type>(kMsgPanelAdapterChanged)) {
-        // PENDING (panels): hand the Network Load chart the current network's load again.
+        // The Network Load chart watches the current network's load again.
+        WindowMessageEvent watch(kMsgLoadWatch, statistics_load_value());
+        QCoreApplication::sendEvent(panels_[kPanelLoad], &watch);
         ++adapter_changes_;
         return true;
     }

@@ -3,6 +3,7 @@
 // show them all.
 #pragma once
 
+#include <QFont>
 #include <QFrame>
 
 class QScrollBar;
@@ -61,6 +62,9 @@ private:
     QWidget* viewport_;
     QScrollBar* bar_;
     QWidget* panels_[kPanelCount] = {};
+    // The Network Load chart's fonts: time axis and label.
+    QFont axis_font_{QStringLiteral("Arial")};
+    QFont label_font_{QStringLiteral("Arial")};
     int position_ = 0;
     int adapter_changes_ = 0;
 };
