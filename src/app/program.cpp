@@ -9,6 +9,8 @@
 #include "graphics/graphics.h"
 #include "graphics/hershey.h"
 #include "model/net.h"
+#include "reports/qt/report_viewer.h"
+#include "reports/reports.h"
 #include "shell/startup_steps.h"
 
 namespace {
@@ -42,6 +44,16 @@ bool load_font() {
     return true;
 }
 
+// The Reports menu: 173 host, 175 statistics, 174 alarm report.
+void start_report_command(QWidget*, int command) {
+    switch (command) {
+        case kCmdHostReport: (void)start_report(kHostReport); break;
+        case kCmdStatsReport: (void)start_report(kStatsReport); break;
+        case kCmdAlarmsReport: (void)start_report(kAlarmReport); break;
+        default: break;
+    }
+}
+
 void text_size(double font_size) {
     const auto size = static_cast<float>(0.06 * font_size);
     htextsize(size, size);
@@ -63,7 +75,7 @@ void app_install_program_steps() {
     command_hooks().focus_builder = focus_builder_run;
     //   PENDING (alarm builder, alarm/qt): alarm_builder
     //   PENDING (list windows, lists/qt): host_list, top_hosts, top_links, top_alarms
-    //   PENDING (reports, reports/qt): start_report
+    command_hooks().start_report = start_report_command;
     // The Zoom Box (display/qt) marks the nodes it draws through display_set_mark_node
     // (display/zoom_overview.h) while it exists.
 }

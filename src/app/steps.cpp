@@ -7,6 +7,7 @@
 
 #include "alarm/adl.h"
 #include "alarm/alarm.h"
+#include "reports/alarm_source.h"
 #include "display/cfocus.h"
 #include "display/palette.h"
 #include "model/engine.h"
@@ -22,7 +23,11 @@ StepsState g_steps;
 
 void hostc_init_step() { engine_start_name_service(); }
 
-void alarm_init_step() { alarm_init(); }
+// The alarm engine initialised, and named as the alarm report's source.
+void alarm_init_step() {
+    alarm_init();
+    report_use_alarm_engine();
+}
 
 // The protocol tree the classifier walks; false when the file gives none.
 bool load_protocols_step(const char* path) { return engine_load_protocols(path, true) != nullptr; }

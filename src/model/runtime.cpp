@@ -27,6 +27,8 @@ WallClock runtime_set_clock(WallClock clock) {
     return g_runtime.wall_clock.exchange(clock ? clock : system_clock_now);
 }
 
+std::time_t runtime_now() { return now(); }
+
 void runtime_record_start() { g_runtime.start_time.store(now()); }
 std::time_t runtime_start_time() { return g_runtime.start_time.load(); }
 

@@ -13,6 +13,9 @@ using WallClock = std::time_t (*)();
 // the run-time origin, so the next runtime_text starts counting afresh.
 WallClock runtime_set_clock(WallClock clock);
 
+// The wall clock's time now (the installed clock's).
+[[nodiscard]] std::time_t runtime_now();
+
 // Records the start time (start-up, before the protocol file is read).
 void runtime_record_start();
 // The start time recorded, in seconds since 1 January 1970, or 0 before it was recorded.

@@ -12,8 +12,11 @@
 #include "model/net.h"
 #include "model/netif.h"
 #include "replay/alarms.h"
+#include "reports/alarm_source.h"
+#include "model/runtime.h"
 #include "replay/map.h"
 #include "replay/options.h"
+#include "replay/reports.h"
 
 namespace {
 
@@ -76,6 +79,8 @@ int main(int argc, char** argv) {
         if (icon != MessageIcon::Information) damaged = true;
     });
 
+    if (o.fixed_clock) replay_fix_clock(o.clock);
+    runtime_record_start();
     if (const EngineStatus status = engine_start(o.engine); status != EngineStatus::ok) {
         report(status, o.engine);
         return 1;
@@ -102,13 +107,16 @@ int main(int argc, char** argv) {
     if (alarms) {
         if (!replay_alarms_start(o.alarms, o.alarms_on, stdout)) return 1;
         replay_alarms_hook(&ctx.hooks);
+        report_use_alarm_engine();
     }
     const auto t0 = std::chrono::steady_clock::now();
     auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(); };
+    LoadStatistics load;  // the peak and average load, kept as the Statistics panel keeps them
     while (!hscap::finished(handle) && (o.from_file || elapsed() < o.duration)) {
         const int n = capture_pass(&ctx, net, handle);
         if (alarms) replay_alarms_after_pass();
         if (n < 0) break;
+        if (!o.reports.empty()) load_statistics_update(&load, net);
     }
     const double secs = elapsed();
     if (o.timing) {
@@ -118,6 +126,7 @@ int main(int argc, char** argv) {
     }
     if (o.dump) net_dump(stdout, net);
     if (o.map && !replay_map_write(net, o.map_options.png)) damaged = true;
+    if (!o.reports.empty() && !replay_write_reports(net, o.reports)) damaged = true;
     hscap::pcap_close(handle);
     return damaged ? 1 : 0;
 }

@@ -1,5 +1,6 @@
 #include "replay/options.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 void replay_usage(std::FILE* out) {
@@ -31,7 +32,11 @@ void replay_usage(std::FILE* out) {
         "                       string (no sound plays, no command starts)\n"
         "  --alarms-on          with --alarms: switch every alarm of the file on\n"
         "  --no-dump            print no model even when --dump is given (the golden cases' runner\n"
-        "                       asks for the dump)\n",
+        "                       asks for the dump)\n"
+        "  --reports DIR        write the host, statistics and alarm reports after the last frame\n"
+        "                       into DIR (hostrep, statsrep, alarmrep; .txt, .rtf and .html each)\n"
+        "  --clock SECONDS      the wall clock stands still at this time (seconds since 1970):\n"
+        "                       the reports' start and generation times\n",
         out);
 }
 
@@ -42,6 +47,16 @@ bool replay_parse_size(const char* text, int* width, int* height) {
     if (w < 1 || h < 1 || w > 16384 || h > 16384) return false;
     *width = w;
     *height = h;
+    return true;
+}
+
+bool replay_parse_clock(const char* text, long long* seconds) {
+    if (!text || !*text) return false;
+    char* end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(text, &end, 10);
+    if (errno || *end || v < 0 || v > 253402300799LL) return false;  // up to the end of year 9999
+    *seconds = v;
     return true;
 }
 
@@ -70,6 +85,7 @@ bool check_map_options(ReplayOptions& o, const std::string& size_text) {
 ReplayParse replay_parse_options(int argc, char** argv, ReplayOptions* o) {
     ReplayMapOptions& m = o->map_options;
     std::string size_text;
+    std::string clock_text;
     bool live_given = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -103,6 +119,8 @@ ReplayParse replay_parse_options(int argc, char** argv, ReplayOptions* o) {
         else if (a == "--alarms") o->alarms = value("--alarms");
         else if (a == "--alarms-on") o->alarms_on = true;
         else if (a == "--no-dump") o->no_dump = true;
+        else if (a == "--reports") o->reports = value("--reports");
+        else if (a == "--clock") clock_text = value("--clock"), o->fixed_clock = true;
         else if (a == "--help" || a == "-h") {
             replay_usage(stderr);
             return ReplayParse::help;
@@ -137,5 +155,9 @@ ReplayParse replay_parse_options(int argc, char** argv, ReplayOptions* o) {
         return ReplayParse::usage_error;
     }
     if (o->no_dump) o->dump = false;
+    if (o->fixed_clock && !replay_parse_clock(clock_text.c_str(), &o->clock)) {
+        std::fprintf(stderr, "hopscope-replay: --clock wants whole seconds since 1970, as in 741397748\n");
+        return ReplayParse::usage_error;
+    }
     return ReplayParse::run;
 }

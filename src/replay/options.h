@@ -20,6 +20,9 @@ struct ReplayOptions {
     std::string alarms;      // --alarms FILE: the alarm engine's events, one a line
     bool alarms_on = false;  // --alarms-on: every alarm of the file switched on
     bool no_dump = false;    // --no-dump: cancels --dump
+    std::string reports;   // --reports DIR: the three reports, in all three kinds, into DIR
+    bool fixed_clock = false;  // --clock SECONDS given
+    long long clock = 0;       // the wall clock's fixed time (seconds since 1970)
 };
 
 enum class ReplayParse { run, help, usage_error };
@@ -30,5 +33,8 @@ enum class ReplayParse { run, help, usage_error };
 
 // Parses "WxH" (both 1..16384). False for anything else.
 [[nodiscard]] bool replay_parse_size(const char* text, int* width, int* height);
+
+// Parses whole seconds since 1970 (0 up to the end of the year 9999). False otherwise.
+[[nodiscard]] bool replay_parse_clock(const char* text, long long* seconds);
 
 void replay_usage(std::FILE* out);

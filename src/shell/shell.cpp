@@ -7,6 +7,7 @@
 #include "base/netaddr.h"
 #include "model/engine.h"
 #include "model/net.h"
+#include "model/runtime.h"
 #include "shell/settings.h"
 #include "shell/startup_steps.h"
 
@@ -115,6 +116,7 @@ int shell_startup(const std::vector<std::string>& capture_files, const std::stri
     startup_call(steps.hostc_init);                       // 4. name service
     startup_call(steps.alarm_init);                       // 5. alarm engine
     st.start_time = std::time(nullptr);                   // 6. start time
+    runtime_record_start();                               //    (the time the reports print)
     const bool tree = steps.load_protocols && steps.load_protocols(s.protocols);  // 7. protocol tree
     startup_call(steps.load_alarms, s.alarms);            // 8. alarms
     if (!tree) {                                          // 9.

@@ -103,6 +103,33 @@ TEST(Utf8Prefix, NeverEndsInsideASequence) {
     }
 }
 
+TEST(Utf8Decode, ReadsOneSequenceAsTheCaseFileSays) {
+    for (const Case& c : cases("decode")) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
+        ASSERT_EQ(c.fields.size(), 3u);
+        const std::string text = unescape(c.fields[0]);
+        char32_t cp = 0xABCD;
+        const size_t length = utf8_decode(reinterpret_cast<const unsigned char*>(text.data()), text.size(), &cp);
+        EXPECT_EQ(length, std::stoul(c.fields[1]));
+        if (length) EXPECT_EQ(uint32_t(cp), std::stoul(c.fields[2], nullptr, 16));
+        else EXPECT_EQ(uint32_t(cp), 0xABCDu) << "a failed decode leaves the character alone";
+    }
+}
+
+// Every character encodes to a sequence that decodes to it again; what cannot be a
+// character (surrogates, beyond U+10FFFF) encodes as U+FFFD.
+TEST(Utf8Append, EncodesWhatDecodeReadsBack) {
+    for (char32_t cp = 0; cp <= 0x110010; cp += (cp < 0x1000 ? 1 : 97)) {
+        std::string s;
+        utf8_append(&s, cp);
+        char32_t back = 0;
+        ASSERT_EQ(utf8_decode(reinterpret_cast<const unsigned char*>(s.data()), s.size(), &back), s.size())
+            << uint32_t(cp);
+        const bool valid = cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+        EXPECT_EQ(uint32_t(back), valid ? uint32_t(cp) : 0xFFFDu) << uint32_t(cp);
+    }
+}
+
 TEST(NativePath, BackslashesBecomeSlashes) {
     for (const Case& c : cases("path")) {
         SCOPED_TRACE("line " + std::to_string(c.line));

@@ -9,6 +9,9 @@ NAME always gives the same bytes), so that they need not be committed.
                   enhanced packet block a frame)
   mix.pcap        3000 frames among 12 stations that a protocol tree can sort
                   (tools/make_test_capture.py, kind "mix", imix sizes)
+  reports.pcap    60 frames of the same mix among 5 stations in turn, for the report
+                  cases (tests/golden/reports.ethers names three of them)
+  empty.pcap      a capture without frames
 
 usage: make_capture.py NAME OUTPUT
 """
@@ -62,6 +65,10 @@ def make(name, out):
             write_pcapng(out, pcap_records(pcap))
     elif name == "mix.pcap":
         make_test_capture.write_capture(out, frames=3000, hosts=12, pairs="random", size="imix", kind="mix", seed=9)
+    elif name == "reports.pcap":
+        make_test_capture.write_capture(out, frames=60, hosts=5, pairs="round-robin", size="imix", kind="mix", seed=3)
+    elif name == "empty.pcap":
+        make_test_capture.write_capture(out, frames=0, hosts=2)
     else:
         sys.exit(f"make_capture.py: no made capture named {name}")
 
