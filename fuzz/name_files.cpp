@@ -43,19 +43,11 @@ const std::string& scratch_path() {
 // Frees a table's entries, keys and (copied) values, and the table. Values stored by
 // reference are collected into `refs` for the caller.
 void release_table(HashTable* table, std::set<void*>* refs) {
-    if (!table) return;
-    for (HashEntry*& head : table->buckets) {
-        for (HashEntry* e = head; e;) {
-            HashEntry* next = e->next;
-            if (table->free_key) table->free_key(e->key);
-            if (table->free_value) table->free_value(e->value);
-            else if (refs) refs->insert(e->value);
-            delete e;
-            e = next;
-        }
-        head = nullptr;
-    }
-    delete table;
+    hashtable_destroy(
+        table, [](void* value, void* context) {
+            if (context) static_cast<std::set<void*>*>(context)->insert(value);
+        },
+        refs);
 }
 
 void release_local_names() {

@@ -6,9 +6,23 @@
 //   copy     missing: the pointer itself is stored and never freed;
 //            given: the copy is made with it and released with std::free, so copy
 //            operations allocate with std::malloc.
+//
+// Storage is compact: a table of up to kHashSmall entries holds no bucket array, only
+// one chain of its entries kept in bucket order (each bucket's entries newest first),
+// which is exactly the order of the 256 chains read one after another. The 256 heads
+// are made when the table outgrows that. A table given an index hash
+// (hashtable_set_index_hash) also keeps, once it holds more than kHashIndexFrom
+// entries, an open-addressing index of its entries beside the chains, so that a lookup
+// costs the same at 100 000 entries as at 100; the chains and their order stay as they
+// are. Each entry keeps its key's hash, so a chain walk compares keys only when the
+// hashes agree.
 #pragma once
 
+#include <cstdint>
+
 inline constexpr int kHashBuckets = 256;
+inline constexpr int kHashSmall = 16;
+inline constexpr int kHashIndexFrom = 1024;
 
 using HashFn = int (*)(const void* key);
 using CompareFn = int (*)(const void* stored, const void* probe);
@@ -19,7 +33,10 @@ struct HashEntry {
     void* key;
     void* value;
     HashEntry* next;
+    unsigned hash;  // hash(key), of which the bucket is the low byte
 };
+
+struct HashIndex;
 
 struct HashTable {
     int count = 0;
@@ -29,7 +46,10 @@ struct HashTable {
     CopyFn copy_value = nullptr;
     FreeFn free_key = nullptr;
     FreeFn free_value = nullptr;
-    HashEntry* buckets[kHashBuckets] = {};
+    HashFn index_hash = nullptr;     // a well-mixed hash of the key for the index, or null
+    HashEntry** buckets = nullptr;   // the 256 chain heads, once count exceeds kHashSmall
+    HashEntry* entries = nullptr;    // until then every entry, in iteration order
+    HashIndex* index = nullptr;      // beside the chains of a large table with an index hash
 };
 
 // Text hash used when no hash operation is given.
@@ -41,6 +61,9 @@ struct HashTable {
 void* hashtable_text_copy(const void* text);
 
 [[nodiscard]] HashTable* hashtable_create(HashFn hash, CompareFn compare, CopyFn copy_key, CopyFn copy_value);
+// Gives the table a second hash of its keys, well mixed over all 32 bits, for the index
+// of a large table. Keys that compare equal must have equal index hashes.
+void hashtable_set_index_hash(HashTable* table, HashFn index_hash);
 // Returns 1 and the value in *value when the key is present, else 0 and null.
 // A null table or key gives 0.
 int hashtable_lookup(const HashTable* table, const void* key, void** value);
@@ -50,11 +73,18 @@ int hashtable_replace(HashTable* table, const void* key, void* value);
 // Present: stores the value by reference (the old one is not freed), returns 1.
 // Absent: adds copy-key(key) -> value at the head of its chain, returns 0.
 int hashtable_set(HashTable* table, const void* key, void* value);
+// Releases the table: copied keys and values with std::free, the entries, the table.
+// Values stored by reference are handed to release_value when given.
+void hashtable_destroy(HashTable* table, void (*release_value)(void* value, void* context), void* context);
 
 // Calls action(key, value) for buckets 0 to 255, each chain from its head.
 template <class F>
 void hashtable_foreach(const HashTable* table, F&& action) {
     if (!table) return;
-    for (HashEntry* head : table->buckets)
-        for (HashEntry* e = head; e; e = e->next) action(e->key, e->value);
+    if (!table->buckets) {
+        for (HashEntry* e = table->entries; e; e = e->next) action(e->key, e->value);
+        return;
+    }
+    for (int b = 0; b < kHashBuckets; ++b)
+        for (HashEntry* e = table->buckets[b]; e; e = e->next) action(e->key, e->value);
 }

@@ -32,6 +32,17 @@ void list_prepend(List* list, void* item) {
     ++list->count;
 }
 
+ListNode* list_insert_after(List* list, ListNode* after, void* item) {
+    if (!list) return nullptr;
+    ListNode* n = new_node(item);
+    ListNode*& link = after ? after->next : list->head;
+    n->next = link;
+    link = n;
+    if (list->tail == after) list->tail = n;
+    ++list->count;
+    return n;
+}
+
 void list_insert_ordered(List* list, void* item, int (*order)(const void*, const void*)) {
     if (!list || !order) return;
     ListNode* prev = nullptr;

@@ -20,6 +20,9 @@ void list_prepend(List* list, void* item);
 // Puts `item` just before the first listed item for which order(item, existing) is not
 // negative, or at the end when there is none.
 void list_insert_ordered(List* list, void* item, int (*order)(const void* item, const void* existing));
+// Puts `item` just after the node `after` (at the head when `after` is null) and returns
+// its node. `after` must be a node of this list.
+ListNode* list_insert_after(List* list, ListNode* after, void* item);
 // Unlinks the first node holding that very item (identity). Returns 1 when one was
 // removed, else 0.
 int list_remove(List* list, void* item);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "base/memory.h"
@@ -164,3 +165,19 @@ int netaddr_compare_key(const void* stored, const void* probe) {
 }
 
 void* netaddr_copy_key(const void* key) { return netaddr_clone(static_cast<const NetAddress*>(key)); }
+
+int netaddr_index_hash_key(const void* key) {
+    static const uint64_t seed = [] {
+        std::random_device device;
+        return uint64_t(device()) << 32 ^ device();
+    }();
+    const auto* a = static_cast<const NetAddress*>(key);
+    if (!a || !a->type) return 0;
+    uint64_t h = seed ^ uint64_t(a->type->index) * 0x9E3779B97F4A7C15ull;
+    const int size = a->type->size < kAddressStorage ? a->type->size : kAddressStorage;
+    for (int i = 0; i < size; ++i) h = (h ^ a->storage[i]) * 0x100000001B3ull;
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    return static_cast<int>(static_cast<uint32_t>(h));
+}

@@ -77,3 +77,7 @@ void ether_set(NetAddress* a, const uint8_t* six_bytes);
 int netaddr_hash_key(const void* key);
 int netaddr_compare_key(const void* stored, const void* probe);
 void* netaddr_copy_key(const void* key);
+// A hash of the address's type and stored bytes mixed over all 32 bits, with a seed
+// chosen at process start so that a flood of made-up addresses cannot aim at one slot:
+// the index hash of the large address tables (hashtable_set_index_hash).
+int netaddr_index_hash_key(const void* key);

@@ -13,13 +13,13 @@ struct StatisticsState {
     std::atomic<int> load_value{0};
     std::atomic<float> average{0}, peak{0};
     std::atomic<unsigned> samples{0};
-    std::atomic<uint64_t> frames{0}, bytes{0}, dropped{0};
+    std::atomic<uint64_t> frames{0}, bytes{0}, dropped{0}, unattributed{0};
     std::atomic<bool> pending{false};
 };
 StatisticsState g_statistics;
 
 constexpr const char* kLabels[kStatisticsRows] = {
-    "Runtime :", "Avg Load :", "Peak Load :", "Packets/sec :", "Bytres/sec :", "Dropped :",
+    "Runtime :", "Avg Load :", "Peak Load :", "Packets/sec :", "Bytres/sec :", "Dropped :", "Unattributed :",
 };
 
 std::string format_load(float v) {
@@ -48,6 +48,7 @@ bool statistics_pass(Network* network) {
         netif_second_rates(network, &frames, &bytes);
         s.load_value.store(static_cast<int>(network->load), std::memory_order_relaxed);
         s.dropped.store(network->dropped, std::memory_order_relaxed);
+        s.unattributed.store(network->unattributed_frames, std::memory_order_relaxed);
     }
     s.frames.store(frames, std::memory_order_relaxed);
     s.bytes.store(bytes, std::memory_order_relaxed);
@@ -69,6 +70,7 @@ bool statistics_take(StatisticsValues* v) {
     v->frames_per_second = s.frames.load(std::memory_order_relaxed);
     v->bytes_per_second = s.bytes.load(std::memory_order_relaxed);
     v->dropped = s.dropped.load(std::memory_order_relaxed);
+    v->unattributed = s.unattributed.load(std::memory_order_relaxed);
     return was;
 }
 
@@ -82,6 +84,7 @@ void statistics_rows(const StatisticsValues& v, const char* runtime, StatisticsR
     rows[3].value = format_count(v.frames_per_second);
     rows[4].value = format_count(v.bytes_per_second);
     rows[5].value = format_count(v.dropped);
+    rows[6].value = format_count(v.unattributed);
 }
 
 void statistics_reset() {
@@ -94,5 +97,6 @@ void statistics_reset() {
     s.frames.store(0);
     s.bytes.store(0);
     s.dropped.store(0);
+    s.unattributed.store(0);
     s.pending.store(false);
 }

@@ -1,6 +1,6 @@
 // The Statistics panel's engine: the figures of the current network published by the
 // capture pass, the peak and running average of the load, and the six rows as the panel
-// writes them. No Qt: the panel (qt/statistics_panel.h) formats and paints.
+// writes them (six as ever, and the frames left unattributed by the host limit). No Qt: the panel (qt/statistics_panel.h) formats and paints.
 //
 // Threads: statistics_pass runs on the capture-and-draw thread at the start of every
 // capture pass (the pass's statistics notice). It updates the peak and average through
@@ -17,7 +17,7 @@
 
 struct Network;
 
-inline constexpr int kStatisticsRows = 6;
+inline constexpr int kStatisticsRows = 7;
 
 // What one refresh shows.
 struct StatisticsValues {
@@ -26,6 +26,7 @@ struct StatisticsValues {
     uint64_t frames_per_second = 0;
     uint64_t bytes_per_second = 0;
     uint64_t dropped = 0;
+    uint64_t unattributed = 0;  // frames beyond the host limit, in no host
     unsigned samples = 0;  // load samples taken so far
 };
 
@@ -50,7 +51,8 @@ bool statistics_take(StatisticsValues* values);
 
 // The labels and values of the six rows: "Runtime :" with `runtime` ("%02d:%02d:%02d"),
 // "Avg Load :", "Peak Load :" ("%3.2f%%    "), "Packets/sec :", "Bytres/sec :" and
-// "Dropped :" ("%lu    ").
+// "Dropped :" ("%lu    "), and "Unattributed :" (the frames that found no host under the
+// "max hosts" limit, "%lu    ").
 struct StatisticsRow {
     const char* label;
     std::string value;

@@ -13,11 +13,6 @@ ProtocolTally* new_tally(Link* link, const ProtocolNode* protocol) {
     return t;
 }
 
-Host* find_or_create_host(Network* network, const NetAddress* address) {
-    Host* h = host_find(network, address);
-    return h ? h : host_create(network, address);
-}
-
 }  // namespace
 
 void link_tally(Link* link, const ProtocolNode* const* path, uint32_t length) {
@@ -47,14 +42,19 @@ Link* frame_apply(Network* network, const uint8_t* frame, uint32_t captured, uin
     ether_set(&source, frame + kEtherAddrLen);
     ether_set(&destination, frame);
 
-    Host* src = find_or_create_host(network, &source);
+    Host* src = host_find_or_create(network, &source);
+    Host* dst = src ? host_find_or_create(network, &destination) : nullptr;
+    if (!dst) {
+        // Beyond the host limit: the frame is the network's alone.
+        network->unattributed_frames += 1;
+        return nullptr;
+    }
     topn_offer(network->top_hosts, src);
     src->total_frames += 1;
     src->total_bytes += length;
     src->display = 1;
     src->last_sent = model_clock();
 
-    Host* dst = find_or_create_host(network, &destination);
     topn_offer(network->top_hosts, dst);
     dst->display = 1;
 

@@ -1,6 +1,7 @@
 #include "model/net.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "base/memory.h"
 #include "model/host_topn.h"
@@ -18,10 +19,6 @@ struct ModelState {
     TimeValue clock;  // the model clock
 };
 ModelState g_model;
-
-int host_order(const void* item, const void* existing) {
-    return netaddr_compare(&static_cast<const Host*>(item)->address, &static_cast<const Host*>(existing)->address);
-}
 
 float text_width(const char* text) {
     TextWidthFn fn = g_model.text_width.load(std::memory_order_relaxed);
@@ -48,11 +45,16 @@ bool active(TimeValue last, int timeout_seconds) {
 
 }  // namespace
 
-void rate_push(RateAverage* rate, double sample) {
-    rate->sum += sample - rate->samples[rate->index];
+void rate_push(RateAverage* rate, uint32_t sample) {
+    rate->sum = rate->sum - rate->samples[rate->index] + sample;
     rate->samples[rate->index] = sample;
-    rate->index = (rate->index + 1) % kRateSamples;
-    rate->mean = rate->sum / kRateSamples;
+    rate->index = rate->index + 1 == kRateSamples ? 0 : rate->index + 1;
+    rate->mean = double(rate->sum) / kRateSamples;
+}
+
+bool HostAddressBefore::operator()(const NetAddress* a, const NetAddress* b) const {
+    // The address compare orders b before a when it is positive: ascending bytes.
+    return netaddr_compare(a, b) > 0;
 }
 
 ModelSettings& model_settings() {
@@ -88,7 +90,9 @@ Network* net_create(const char* adapter_name) {
     auto* n = new_or_die<Network>();
     std::memset(n->name, 0, sizeof n->name);
     if (adapter_name) std::strncpy(n->name, adapter_name, kNetworkNameMax);
-    n->host_table = hashtable_create(netaddr_hash_key, netaddr_compare_key, netaddr_copy_key, nullptr);
+    // Keys are the hosts' own addresses: a host lives as long as its network.
+    n->host_table = hashtable_create(netaddr_hash_key, netaddr_compare_key, nullptr, nullptr);
+    hashtable_set_index_hash(n->host_table, netaddr_index_hash_key);
     n->host_list = list_create();
     n->ring = ring_create();
     n->top_links = link_topn_create();
@@ -157,13 +161,24 @@ Host* host_create(Network* network, const NetAddress* address) {
         h->manufacturer_width = text_width(h->manufacturer_text);
         h->manufacturer_height = text_height();
     }
-    h->link_table = hashtable_create(netaddr_hash_key, netaddr_compare_key, netaddr_copy_key, nullptr);
+    // Keys are the destinations' own addresses.
+    h->link_table = hashtable_create(netaddr_hash_key, netaddr_compare_key, nullptr, nullptr);
     if (network) {
         hashtable_set(network->host_table, &h->address, h);
-        list_insert_ordered(network->host_list, h, host_order);
+        // After the last host whose address comes before this one.
+        auto& places = network->host_places;
+        auto next = places.lower_bound(&h->address);
+        ListNode* after = next == places.begin() ? nullptr : std::prev(next)->second;
+        places.emplace_hint(next, &h->address, list_insert_after(network->host_list, after, h));
         ++network->host_count;
     }
     return h;
+}
+
+Host* host_find_or_create(Network* network, const NetAddress* address) {
+    if (Host* h = host_find(network, address)) return h;
+    if (!network || network->host_count >= model_settings().max_hosts.load(std::memory_order_relaxed)) return nullptr;
+    return host_create(network, address);
 }
 
 Link* link_create(Host* source, Host* destination) {

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <shared_mutex>
 #include <vector>
@@ -30,14 +31,15 @@ inline constexpr int kHostTextLen = 80;
 inline constexpr int kRateSamples = 10;
 
 // Ten samples in a ring; the mean counts empty slots as zero. The samples are whole
-// counts, so the running sum of the ring is exact and the mean is that of all ten slots.
+// counts (a second's frames or bytes), so the running sum of the ring is exact and the
+// mean is that of all ten slots. One cache line.
 struct RateAverage {
-    double samples[kRateSamples] = {};
+    uint32_t samples[kRateSamples] = {};
     int index = 0;
     double mean = 0;
-    double sum = 0;
+    uint64_t sum = 0;
 };
-void rate_push(RateAverage* rate, double sample);
+void rate_push(RateAverage* rate, uint32_t sample);
 
 // One node of a link's protocol tally tree (first-child, next-sibling form).
 struct ProtocolTally {
@@ -90,11 +92,23 @@ struct Link {
     bool busy = false;  // listed in the network's busy links
 };
 
+// The host list's order (ascending address) as a strict order, for the index of the
+// host list.
+struct HostAddressBefore {
+    bool operator()(const NetAddress* a, const NetAddress* b) const;
+};
+
 struct Network {
     char name[kNetworkNameMax + 1] = {};
     HashTable* host_table = nullptr;  // NetAddress -> Host
     List* host_list = nullptr;        // of Host, ascending address bytes
     int host_count = 0;
+    // Beside the host list: each host's node in it, by address, so that a new host finds
+    // its place without walking the list.
+    std::map<const NetAddress*, ListNode*, HostAddressBefore> host_places;
+    // Frames that no host could be made for (the host limit was reached): they count in
+    // the network's figures and in no host's or link's.
+    uint64_t unattributed_frames = 0;
     uint32_t dropped = 0;
     uint32_t load = 0;
     int peak_load = 0;
@@ -115,14 +129,19 @@ struct Network {
     TimeValue refreshed_at;  // model clock at the last refresh
 };
 
+inline constexpr int kDefaultMaxHosts = 65536;
+inline constexpr int kMinMaxHosts = 2;
+inline constexpr int kMaxMaxHosts = 16777216;
+
 // --- settings the model reads ---
 // Owned here and bound to the settings key ("node timeout", "link timeout", "font
-// size") by the settings table (shell/settings.cpp). Changed by the settings load and
+// size", "max hosts") by the settings table (shell/settings.cpp). Changed by the settings load and
 // by menus and panels on the window thread, read by the capture thread, hence atomic.
 struct ModelSettings {
     std::atomic<int> node_timeout{10};    // seconds a sender stays active
     std::atomic<int> link_timeout{5};     // seconds a link stays active
     std::atomic<double> font_scale{0.5};  // F: labels are 0.06 x F high (used as a float)
+    std::atomic<int> max_hosts{kDefaultMaxHosts};  // hosts a network makes at most
 };
 ModelSettings& model_settings();
 
@@ -216,6 +235,9 @@ void host_for_each_link(const Host* host, F&& fn) {
 }
 
 [[nodiscard]] Host* host_find(const Network* network, const NetAddress* address);
+// The host of that address, made when it is new and the network holds fewer hosts than
+// the "max hosts" setting; null when the limit keeps it out.
+[[nodiscard]] Host* host_find_or_create(Network* network, const NetAddress* address);
 [[nodiscard]] Link* link_find(const Host* host, const NetAddress* destination);
 Host* host_create(Network* network, const NetAddress* address);
 Link* link_create(Host* source, Host* destination);

@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
     if (o.map && !replay_map_open(o.map_options)) return 1;
     const hscap::Adapter* chosen = choose_source(o);
     if (!chosen) return 1;
+    if (o.max_hosts > 0) model_settings().max_hosts.store(o.max_hosts);
     Network* net = net_create(hscap::pcap_if_name(chosen));
     net_list_add(net);
     net_set_current(net);
@@ -124,6 +125,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "frames\t%llu\nseconds\t%.6f\nframes_per_second\t%.0f\n",
                      static_cast<unsigned long long>(frames), secs, secs > 0 ? frames / secs : 0.0);
     }
+    if (net->unattributed_frames > 0)
+        std::fprintf(stderr, "hopscope-replay: %llu frames left unattributed: the network reached its limit of %d hosts (\"max hosts\")\n",
+                     static_cast<unsigned long long>(net->unattributed_frames), model_settings().max_hosts.load());
     if (o.dump) net_dump(stdout, net);
     if (o.map && !replay_map_write(net, o.map_options.png)) damaged = true;
     if (!o.reports.empty() && !replay_write_reports(net, o.reports)) damaged = true;

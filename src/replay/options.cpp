@@ -1,6 +1,9 @@
 #include "replay/options.h"
 
+#include "model/net.h"
+
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 void replay_usage(std::FILE* out) {
@@ -12,6 +15,8 @@ void replay_usage(std::FILE* out) {
         "  --no-classify        ignore --protocols (for measuring the classifier's cost)\n"
         "  --live ADAPTER       capture from a live adapter instead of a file (needs capture rights)\n"
         "  --duration SECONDS   with --live: stop after this many seconds (default 10)\n"
+        "  --max-hosts N        make at most N hosts (default 65536); frames beyond them are counted\n"
+        "                       as unattributed\n"
         "  --ethers FILE        local names file (default: none)\n"
         "  --manufacturers FILE manufacturers file (default: none)\n"
         "  --map FILE.png       render the network map after the last frame into a PNG file\n"
@@ -103,6 +108,17 @@ ReplayParse replay_parse_options(int argc, char** argv, ReplayOptions* o) {
         else if (a == "--no-classify") o->engine.classify = false;
         else if (a == "--live") o->live = value("--live"), live_given = true;
         else if (a == "--duration") o->duration = std::atof(value("--duration").c_str());
+        else if (a == "--max-hosts") {
+            const std::string v = value("--max-hosts");
+            char* end = nullptr;
+            const long n = std::strtol(v.c_str(), &end, 10);
+            if (!missing && (v.empty() || *end || n < kMinMaxHosts || n > kMaxMaxHosts)) {
+                std::fprintf(stderr, "hopscope-replay: --max-hosts wants a whole number from %d to %d\n", kMinMaxHosts,
+                             kMaxMaxHosts);
+                return ReplayParse::usage_error;
+            }
+            o->max_hosts = int(n);
+        }
         else if (a == "--ethers") o->engine.ethers = value("--ethers");
         else if (a == "--manufacturers") o->engine.manufacturers = value("--manufacturers");
         else if (a == "--map") m.png = value("--map"), o->map = true;

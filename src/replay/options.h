@@ -15,6 +15,7 @@ struct ReplayOptions {
     std::string file;        // the capture file
     std::string live;      // --live ADAPTER
     double duration = 10;  // --duration SECONDS, with --live
+    int max_hosts = 0;     // --max-hosts N: 0 keeps the model's default
     bool map = false;      // --map FILE.png given
     ReplayMapOptions map_options;
     std::string alarms;      // --alarms FILE: the alarm engine's events, one a line

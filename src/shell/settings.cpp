@@ -4,6 +4,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -105,6 +106,7 @@ std::vector<Entry> load_table() {
     t.push_back(integer("alarm x", 400, &s.alarm_x));
     t.push_back(integer("alarm y", 200, &s.alarm_y));
     t.push_back(integer("interface", 0, &s.interface));
+    t.push_back(integer("max hosts", kDefaultMaxHosts, &model.max_hosts));
     return t;
 }
 
@@ -204,6 +206,8 @@ void default_clear() {
             case Form::Integer: e.integer->store(0); break;
         }
     }
+    // The host limit is never zero, or a network could hold no host at all.
+    model_settings().max_hosts.store(kDefaultMaxHosts);
 }
 
 int default_load(const char* key_path) {
@@ -253,6 +257,9 @@ int default_load(const char* key_path) {
             }
         }
     }
+    // Fewer than two hosts cannot hold a link; more than 16 M would outgrow any memory.
+    ModelSettings& model = model_settings();
+    model.max_hosts.store(std::clamp(model.max_hosts.load(), kMinMaxHosts, kMaxMaxHosts));
     // A failed write of the created defaults is ignored, as every write of the key.
     if (created && !write_key_file(key_path, regfile_format(key, kSettingsKeyName)))
         std::fprintf(stderr, "default_load: Warning - cannot write %s\n", key_path);

@@ -51,7 +51,7 @@ TEST(HashTable, ChainsGrowAtTheHeadAndForeachWalksBucketsInOrder) {
     HashTable* t = hashtable_create(constant_hash, nullptr, nullptr, nullptr);
     const char* keys[] = {"a", "b", "c"};
     for (const char* k : keys) hashtable_set(t, k, const_cast<char*>(k));
-    EXPECT_NE(t->buckets[7], nullptr);
+    EXPECT_EQ(t->count, 3);
     std::string order;
     hashtable_foreach(t, [&](void* k, void*) { order += static_cast<const char*>(k); });
     EXPECT_EQ(order, "cba");  // newest first within the chain
@@ -173,4 +173,98 @@ TEST(NetAddress, EthernetFormatParseAndCompare) {
     for (uint8_t x : bytes) h = (h << 2) ^ x;
     ether_set(&a, bytes);
     EXPECT_EQ(netaddr_hash(&a), static_cast<int>(h));
+}
+
+namespace {
+
+// Keys are texts; the table hash puts them into few buckets (so that chains are long
+// and several share a bucket), the index hash is the text hash mixed.
+int few_buckets_hash(const void* key) { return int(std::strtoul(static_cast<const char*>(key) + 1, nullptr, 10) % 37 * 7); }
+int mixed_text_hash(const void* key) { return int(unsigned(hashtable_text_hash(key)) * 2654435761u); }
+
+// The table's visible order modelled plainly: 256 chains, each new key at the head.
+struct ReferenceTable {
+    std::vector<std::string> chains[kHashBuckets];
+    void add(const std::string& key, HashFn hash) { auto& c = chains[unsigned(hash(key.c_str())) & 255]; c.insert(c.begin(), key); }
+    std::string order() const {
+        std::string out;
+        for (const auto& c : chains)
+            for (const auto& k : c) out += k + " ";
+        return out;
+    }
+};
+
+std::string table_order(const HashTable* t) {
+    std::string out;
+    hashtable_foreach(t, [&](void* k, void*) { out += static_cast<const char*>(k) + std::string(" "); });
+    return out;
+}
+
+}  // namespace
+
+// However the table stores its entries (one chain while small, 256 heads, the index
+// beside them once large), its order and its lookups are those of 256 plain chains.
+TEST(HashTable, EveryStorageKeepsTheOrderOfTheChainsAndFindsEveryKey) {
+    for (HashFn hash : {few_buckets_hash, hashtable_text_hash}) {
+        for (bool indexed : {false, true}) {
+            HashTable* t = hashtable_create(hash, nullptr, copy_text, nullptr);
+            if (indexed) hashtable_set_index_hash(t, mixed_text_hash);
+            ReferenceTable ref;
+            std::vector<std::string> keys;
+            // Sizes around each change of storage.
+            for (int size : {1, 2, kHashSmall - 1, kHashSmall, kHashSmall + 1, 300, kHashIndexFrom, kHashIndexFrom + 1, 3000}) {
+                while (int(keys.size()) < size) {
+                    keys.push_back("k" + std::to_string(keys.size() * 7919 % 100003));
+                    ref.add(keys.back(), hash);
+                    EXPECT_EQ(hashtable_set(t, keys.back().c_str(), &keys), 0);
+                }
+                ASSERT_EQ(t->count, size);
+                EXPECT_EQ(table_order(t), ref.order()) << size << " keys";
+                EXPECT_EQ(t->index != nullptr, indexed && size > kHashIndexFrom) << size;
+                for (const std::string& k : keys) {
+                    void* v = nullptr;
+                    ASSERT_EQ(hashtable_lookup(t, k.c_str(), &v), 1) << k << " of " << size;
+                    EXPECT_EQ(v, &keys);
+                }
+                for (const char* absent : {"k100004", "x9", "k1x"}) EXPECT_EQ(hashtable_lookup(t, absent, nullptr), 0) << absent;
+                // Present keys are found, not added again.
+                EXPECT_EQ(hashtable_set(t, keys.front().c_str(), &ref), 1);
+                EXPECT_EQ(t->count, size);
+                hashtable_set(t, keys.front().c_str(), &keys);
+            }
+            // An index asked for late is built over what is there.
+            if (!indexed) {
+                hashtable_set_index_hash(t, mixed_text_hash);
+                EXPECT_NE(t->index, nullptr);
+                for (const std::string& k : keys) EXPECT_EQ(hashtable_lookup(t, k.c_str(), nullptr), 1) << k;
+                EXPECT_EQ(table_order(t), ref.order());
+            }
+            hashtable_destroy(t, nullptr, nullptr);
+        }
+    }
+}
+
+TEST(HashTable, DestroyHandsBackTheValuesHeldByReference) {
+    HashTable* t = hashtable_create(nullptr, nullptr, copy_text, nullptr);
+    int values[40] = {};
+    for (int i = 0; i < 40; ++i) hashtable_set(t, std::to_string(i).c_str(), &values[i]);
+    int released = 0;
+    hashtable_destroy(t, [](void* v, void* n) { *static_cast<int*>(v) += 1, *static_cast<int*>(n) += 1; }, &released);
+    EXPECT_EQ(released, 40);
+    for (int v : values) EXPECT_EQ(v, 1);
+}
+
+TEST(List, InsertAfterKeepsHeadTailAndCount) {
+    List* l = list_create();
+    int a = 1, b = 2, c = 3, d = 4;
+    ListNode* nb = list_insert_after(l, nullptr, &b);  // into the empty list
+    list_insert_after(l, nb, &d);                       // after the tail
+    list_insert_after(l, nullptr, &a);                  // at the head
+    list_insert_after(l, nb, &c);                       // in the middle
+    EXPECT_EQ(items(l), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(l->count, 4);
+    EXPECT_EQ(*static_cast<int*>(l->tail->item), 4);
+    int e = 5;
+    list_append(l, &e);
+    EXPECT_EQ(items(l), (std::vector<int>{1, 2, 3, 4, 5}));
 }

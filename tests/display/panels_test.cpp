@@ -210,7 +210,7 @@ TEST_F(PanelsTest, StatisticsRowsAsWritten) {
             std::istringstream f(line.substr(8));
             StatisticsValues v;
             std::string runtime;
-            f >> v.average >> v.peak >> v.frames_per_second >> v.bytes_per_second >> v.dropped >> runtime;
+            f >> v.average >> v.peak >> v.frames_per_second >> v.bytes_per_second >> v.dropped >> v.unattributed >> runtime;
             statistics_rows(v, runtime.c_str(), rows);
             row = 0;
             ++figures;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -305,4 +307,58 @@ TEST_F(ModelTest, SkippingIdleLinksGivesTheSameModelAsVisitingEveryLink) {
             }
         }
     }
+}
+
+// Thousands of stations in random order, many of them sharing table buckets: the host
+// list still ascends, every host and link is found, and the list, the host table and
+// each link table hold the same hosts and links.
+TEST_F(ModelTest, AFloodOfStationsKeepsTheHostListAscendingAndEveryLookupRight) {
+    std::vector<std::string> addresses;
+    uint32_t x = 12345;
+    for (int i = 0; i < 6000; ++i) {
+        x = x * 1103515245u + 12345u;
+        char text[18];
+        // Half of them differ only in their last two bytes: long chains in few buckets.
+        const unsigned hi = i % 2 ? (x >> 8) & 0xFFFFFF : 0x00A0B0;
+        std::snprintf(text, sizeof text, "02:%02X:%02X:%02X:%02X:%02X", hi >> 16 & 0xFF, hi >> 8 & 0xFF, hi & 0xFF,
+                      (x >> 20) & 0xFF, (x >> 4) & 0xFF);
+        addresses.push_back(text);
+    }
+    for (size_t i = 0; i < addresses.size(); ++i) send(addresses[(i * 7) % addresses.size()], addresses[i], 10);
+    std::vector<std::string> expected = addresses;
+    std::sort(expected.begin(), expected.end());
+    expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+    EXPECT_EQ(host_order(net), expected);
+    EXPECT_EQ(net->host_count, int(expected.size()));
+    EXPECT_EQ(net->host_table->count, net->host_count);
+    EXPECT_NE(net->host_table->index, nullptr);
+    for (size_t i = 0; i < addresses.size(); ++i) {
+        ASSERT_NE(host(addresses[i]), nullptr) << addresses[i];
+        EXPECT_EQ(std::string(host(addresses[i])->address_text), addresses[i]);
+        ASSERT_NE(link(addresses[i], addresses[(i * 7) % addresses.size()]), nullptr) << addresses[i];
+    }
+    EXPECT_EQ(host("02:00:00:00:00:00"), nullptr);
+    size_t links = 0;
+    net_for_each_host(net, [&](const Host* h) { host_for_each_link(h, [&](const Link* l) { links += l->source == h; }); });
+    EXPECT_EQ(links, net->link_count);
+}
+
+// At the host limit a frame that would need a new host is the network's alone: it is in
+// the frame window's figures and the unattributed count, in no host, link or tally.
+TEST_F(ModelTest, FramesBeyondTheHostLimitCountOnlyOnTheNetwork) {
+    model_settings().max_hosts = 3;
+    send(B, A, 10);
+    send(C, A, 10);              // three hosts: the limit
+    send("00:00:00:00:00:0d", A, 10);  // a fourth destination
+    send(A, "00:00:00:00:00:0e", 10);  // a fourth source
+    send(B, C, 10);              // known stations still count
+    EXPECT_EQ(net->host_count, 3);
+    EXPECT_EQ(net->unattributed_frames, 2u);
+    EXPECT_EQ(net->frames_this_second, 5u);
+    EXPECT_EQ(host(A)->total_frames, 2u);
+    EXPECT_EQ(host("00:00:00:00:00:0d"), nullptr);
+    EXPECT_EQ(host("00:00:00:00:00:0e"), nullptr);
+    ASSERT_NE(link(C, B), nullptr);
+    EXPECT_EQ(link(C, B)->total_frames, 1u);
+    model_settings().max_hosts = kDefaultMaxHosts;
 }
