@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <mutex>
 #include <shared_mutex>
 
@@ -42,26 +43,50 @@ Repaint& repaint() {
     return *r;
 }
 
+// What a label's pixels depend on besides the library's state (matrix, colour, width):
+// its texts and sizes. The texts are cut at the record's text length.
+struct LabelKey {
+    float cell = 0, manufacturer_height = 0;
+    int show_manufacturers = 0;
+    char text[kHostTextLen] = {};
+    char manufacturer[kHostTextLen] = {};
+};
+
 void draw_label(const NodeGeometry& g, const Host* h, const MapParams& p) {
     const LabelPlacement l = map_label_placement(g, h, p);
     const float f = static_cast<float>(p.font_scale);
     dupmatrix();
     rot(l.angle, 'z');
     translate(l.tx, l.ty, 0);
-    move(0, 0, 0);
-    hcharstr(l.text);
+    LabelKey key;
+    key.cell = kTextCell * f;
+    key.show_manufacturers = p.show_manufacturers;
+    std::strncpy(key.text, l.text, kHostTextLen - 1);
     if (p.show_manufacturers) {
-        // Smaller text, a little below, continuing from the end of the label.
-        translate(0, -(h->manufacturer_height * f) / 2, 0);
-        htextsize(kManufacturerCell * f, kManufacturerCell * f);
-        if (h->manufacturer_text[0]) hcharstr(h->manufacturer_text);
-        htextsize(kTextCell * f, kTextCell * f);
+        key.manufacturer_height = h->manufacturer_height;
+        std::strncpy(key.manufacturer, h->manufacturer_text, kHostTextLen - 1);
+    }
+    if (!group_begin(&key, sizeof key)) {
+        move(0, 0, 0);
+        hcharstr(l.text);
+        if (p.show_manufacturers) {
+            // Smaller text, a little below, continuing from the end of the label.
+            translate(0, -(h->manufacturer_height * f) / 2, 0);
+            htextsize(kManufacturerCell * f, kManufacturerCell * f);
+            if (h->manufacturer_text[0]) hcharstr(h->manufacturer_text);
+            htextsize(kTextCell * f, kTextCell * f);
+        }
+        group_end();
     }
     popmatrix();
 }
 
 void draw_node(Host* h, const NodeGeometry& g, const MapParams& p) {
-    circf(static_cast<float>(g.x), static_cast<float>(g.y), static_cast<float>(g.radius));
+    const float circle[] = {static_cast<float>(g.x), static_cast<float>(g.y), static_cast<float>(g.radius)};
+    if (!group_begin(circle, sizeof circle)) {
+        circf(circle[0], circle[1], circle[2]);
+        group_end();
+    }
     if (MarkNodeFn mark = g_display.mark_node.load(std::memory_order_acquire)) mark(g.x, g.y, g.radius);
     h->display = 0;
     draw_label(g, h, p);
@@ -194,8 +219,13 @@ void render_map(Network* network) {
             if (l->display != 1 && p.dynamic) return;
             color(map_link_colour(l->colour_index));
             linewidth(map_link_width(l->byte_rate.mean, p.link_scale, p.max_link_width));
-            move2(static_cast<float>(l->source->map_x), static_cast<float>(l->source->map_y));
-            draw2(static_cast<float>(l->destination->map_x), static_cast<float>(l->destination->map_y));
+            const float ends[] = {static_cast<float>(l->source->map_x), static_cast<float>(l->source->map_y),
+                                  static_cast<float>(l->destination->map_x), static_cast<float>(l->destination->map_y)};
+            if (!group_begin(ends, sizeof ends)) {
+                move2(ends[0], ends[1]);
+                draw2(ends[2], ends[3]);
+                group_end();
+            }
             linewidth(1);
         });
     });

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/memory.h"
@@ -513,6 +514,112 @@ GraphicsState graphics_state() {
     for (const MatrixNode* n = s.free_list; n; n = n->next) ++g.free_matrices;
     return g;
 }
+
+// --- cached groups ------------------------------------------------------------------
+
+namespace {
+
+struct GroupEntry {
+    MswinPattern* pattern = nullptr;  // null: seen once, not recorded yet
+    float x = 0, y = 0, z = 0;        // the position the group left
+    int device_x = 0, device_y = 0;
+};
+
+struct GroupCache {
+    bool enabled = true;
+    std::unordered_map<std::string, GroupEntry> entries;
+    std::string key;          // the key being built or recorded
+    bool recording = false;   // between a recording group_begin and its group_end
+    bool open = false;        // between any group_begin that returned false and group_end
+    unsigned long hits = 0;
+
+    void clear() {
+        for (auto& [k, e] : entries) mswin_pattern_free(e.pattern);
+        entries.clear();
+    }
+};
+
+GroupCache& groups() {
+    static GroupCache* g = new GroupCache;  // never destroyed, like the library state
+    return *g;
+}
+
+template <class T>
+void append(std::string& key, const T& value) {
+    key.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+}  // namespace
+
+bool group_begin(const void* key, size_t key_size) {
+    GroupCache& g = groups();
+    g.open = false;
+    g.recording = false;
+    const State& s = st();
+    if (!g.enabled || !s.initialised) return false;
+    g.key.assign(static_cast<const char*>(key), key_size);
+    append(g.key, s.top->matrix);
+    const int ints[] = {s.vp_left, s.vp_right, s.vp_bottom, s.vp_top, s.device.width, s.device.height,
+                        s.device.colour, s.device.line_width, s.clipping ? 1 : 0};
+    append(g.key, ints);
+    const float position[] = {s.x, s.y, s.z};
+    append(g.key, position);
+    auto found = g.entries.find(g.key);
+    if (found == g.entries.end()) {
+        if (g.entries.size() >= kGroupCacheMax) g.clear();
+        g.entries.emplace(g.key, GroupEntry{});
+        g.open = true;
+        return false;
+    }
+    GroupEntry& e = found->second;
+    if (e.pattern && mswin_pattern_draw(e.pattern)) {
+        State& w = st();
+        w.x = e.x;
+        w.y = e.y;
+        w.z = e.z;
+        w.device.x = e.device_x;
+        w.device.y = e.device_y;
+        ++g.hits;
+        return true;
+    }
+    // Met before and not recorded (or recorded for another image): record it now.
+    mswin_pattern_free(e.pattern);
+    e.pattern = nullptr;
+    mswin_record_begin();
+    g.open = true;
+    g.recording = true;
+    return false;
+}
+
+void group_end() {
+    GroupCache& g = groups();
+    if (!g.open) return;
+    g.open = false;
+    if (!g.recording) return;
+    g.recording = false;
+    MswinPattern* pattern = mswin_record_end();
+    auto found = g.entries.find(g.key);
+    if (found == g.entries.end()) {
+        mswin_pattern_free(pattern);
+        return;
+    }
+    const State& s = st();
+    found->second = GroupEntry{pattern, s.x, s.y, s.z, s.device.x, s.device.y};
+}
+
+void group_cache_enable(bool on) {
+    group_cache_clear();
+    groups().enabled = on;
+}
+
+void group_cache_clear() {
+    GroupCache& g = groups();
+    if (g.recording) mswin_pattern_free(mswin_record_end());
+    g.recording = g.open = false;
+    g.clear();
+}
+
+unsigned long group_cache_hits() { return groups().hits; }
 
 // --- lock ---------------------------------------------------------------------------
 

@@ -15,6 +15,7 @@
 // one exception: it needs no lock.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // --- device set-up ------------------------------------------------------------------
@@ -88,6 +89,29 @@ void color(int index);
 void mapcolor(int index, int r, int g, int b);
 // Fills the drawing area (the device size) with the current colour.
 void clear();
+
+// --- cached groups ------------------------------------------------------------------
+// A group is a run of drawing calls whose pixels are fully determined by a key that the
+// caller gives (a label's text and font sizes, say) together with the library's state
+// at group_begin: the current matrix, viewport, device and image size, colour, line
+// width, clipping and position. The first time a key is met the group is drawn as
+// usual; the second time it is drawn and recorded (the pixels it set, as runs, with
+// their colour-map indices); from then on group_begin writes those pixels itself, sets
+// the position as the group left it, and returns true: the caller skips the group's
+// calls and does not call group_end. Pixels are exactly those the calls draw, as each
+// recording is the calls' own output. Colours are looked up when the pixels are
+// written, so a changed colour map is honoured. The cache holds at most
+// kGroupCacheMax keys and starts afresh when it is full.
+inline constexpr size_t kGroupCacheMax = 40000;
+[[nodiscard]] bool group_begin(const void* key, size_t key_size);
+void group_end();
+// Turns the cache off (every group drawn by its calls) or on; on by default. Turning it
+// off empties it.
+void group_cache_enable(bool on);
+// Empties the cache (a new font changes what every label's key draws).
+void group_cache_clear();
+// Groups written from the cache since start, for tests and benchmarks.
+[[nodiscard]] unsigned long group_cache_hits();
 
 // --- errors -------------------------------------------------------------------------
 

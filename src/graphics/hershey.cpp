@@ -128,6 +128,7 @@ void hloadfont(const char* name) {
     s.font = std::move(font);
     s.loaded = true;
     s.name = key;
+    group_cache_clear();  // labels drawn in the old font
 }
 
 void htextsize(float width, float height) {
