@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 #include <shared_mutex>
+#include <string>
 
 #include "display/palette.h"
 #include "base/numbers.h"
@@ -30,6 +31,7 @@ struct DisplayState {
     // Capture thread only: when the last render ended and how long it took.
     std::chrono::steady_clock::time_point last_render_end;
     double last_render_ms = 0;
+    std::string layer_key;  // capture thread: the key of the layer being drawn
 };
 DisplayState g_display;
 
@@ -90,6 +92,37 @@ void draw_node(Host* h, const NodeGeometry& g, const MapParams& p) {
     if (MarkNodeFn mark = g_display.mark_node.load(std::memory_order_acquire)) mark(g.x, g.y, g.radius);
     h->display = 0;
     draw_label(g, h, p);
+}
+
+template <class T>
+void append_bytes(std::string& key, const T& value) {
+    key.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+// What a drawn host's circle and label depend on, as layer-key bytes.
+void append_node_key(std::string& key, const NodeGeometry& g, const Host* h, const MapParams& p) {
+    const LabelPlacement l = map_label_placement(g, h, p);
+    const double place[] = {g.x, g.y, g.radius, g.theta, l.angle, l.tx, l.ty, l.width, l.height};
+    append_bytes(key, place);
+    key += l.text;
+    key += '\0';
+    if (p.show_manufacturers) {
+        append_bytes(key, h->manufacturer_height);
+        key += h->manufacturer_text;
+        key += '\0';
+    }
+}
+
+struct LinkKey {
+    int colour;
+    int width;
+    float ends[4];
+};
+
+LinkKey link_key(const Link* l, const MapParams& p) {
+    return {map_link_colour(l->colour_index), map_link_width(l->byte_rate.mean, p.link_scale, p.max_link_width),
+            {static_cast<float>(l->source->map_x), static_cast<float>(l->source->map_y),
+             static_cast<float>(l->destination->map_x), static_cast<float>(l->destination->map_y)}};
 }
 
 }  // namespace
@@ -202,33 +235,72 @@ void render_map(Network* network) {
     htextsize(cell, cell);
 
     // Hosts in list order: every host gets its ring place, drawn or not, so that the
-    // ring never closes up while hosts are merely idle.
+    // ring never closes up while hosts are merely idle. The hosts' drawing is one cached
+    // layer, keyed by everything each drawn host's circle and label depend on.
     const int count = network->host_count;
+    std::string& key = g_display.layer_key;
+    key.clear();
+    const double numbers[] = {p.node_scale, p.link_scale, p.max_node_radius, p.font_scale};
+    append_bytes(key, numbers);
+    const char flags[] = {char(p.dynamic), char(p.bytes), char(p.show_name), char(p.show_manufacturers)};
+    append_bytes(key, flags);
     int index = 0;
     net_for_each_host(network, [&](Host* h) {
         const NodeGeometry g = map_node_geometry(index++, count, h, p);
         h->map_x = g.x;
         h->map_y = g.y;
-        color(kMapForeground);
-        if (h->display == 1 || !p.dynamic) draw_node(h, g, p);
+        const bool drawn = h->display == 1 || !p.dynamic;
+        key += drawn ? '+' : '-';
+        if (drawn) append_node_key(key, g, h, p);
     });
+    color(kMapForeground);
+    if (layer_begin(key.data(), key.size())) {
+        // Written from the layer's record: what drawing does besides pixels.
+        MarkNodeFn mark = g_display.mark_node.load(std::memory_order_acquire);
+        index = 0;
+        net_for_each_host(network, [&](Host* h) {
+            const NodeGeometry g = map_node_geometry(index++, count, h, p);
+            if (h->display != 1 && p.dynamic) return;
+            if (mark) mark(g.x, g.y, g.radius);
+            h->display = 0;
+        });
+    } else {
+        index = 0;
+        net_for_each_host(network, [&](Host* h) {
+            const NodeGeometry g = map_node_geometry(index++, count, h, p);
+            color(kMapForeground);
+            if (h->display == 1 || !p.dynamic) draw_node(h, g, p);
+        });
+        layer_end();
+    }
 
-    // Links after all hosts, so that they lie over the circles.
+    // Links after all hosts, so that they lie over the circles: a second layer, keyed by
+    // each drawn link's colour, width and ends.
+    key.clear();
     net_for_each_host(network, [&](const Host* h) {
         host_for_each_link(h, [&](const Link* l) {
             if (l->display != 1 && p.dynamic) return;
-            color(map_link_colour(l->colour_index));
-            linewidth(map_link_width(l->byte_rate.mean, p.link_scale, p.max_link_width));
-            const float ends[] = {static_cast<float>(l->source->map_x), static_cast<float>(l->source->map_y),
-                                  static_cast<float>(l->destination->map_x), static_cast<float>(l->destination->map_y)};
-            if (!group_begin(ends, sizeof ends)) {
-                move2(ends[0], ends[1]);
-                draw2(ends[2], ends[3]);
-                group_end();
-            }
-            linewidth(1);
+            const LinkKey k = link_key(l, p);
+            append_bytes(key, k);
         });
     });
+    if (!layer_begin(key.data(), key.size())) {
+        net_for_each_host(network, [&](const Host* h) {
+            host_for_each_link(h, [&](const Link* l) {
+                if (l->display != 1 && p.dynamic) return;
+                const LinkKey k = link_key(l, p);
+                color(k.colour);
+                linewidth(k.width);
+                if (!group_begin(k.ends, sizeof k.ends)) {
+                    move2(k.ends[0], k.ends[1]);
+                    draw2(k.ends[2], k.ends[3]);
+                    group_end();
+                }
+                linewidth(1);
+            });
+        });
+        layer_end();
+    }
 }
 
 void measure_labels(Network* network) {

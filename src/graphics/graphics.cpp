@@ -544,6 +544,11 @@ GroupCache& groups() {
     return *g;
 }
 
+GroupCache& layers() {
+    static GroupCache* g = new GroupCache;
+    return *g;
+}
+
 template <class T>
 void append(std::string& key, const T& value) {
     key.append(reinterpret_cast<const char*>(&value), sizeof value);
@@ -551,12 +556,14 @@ void append(std::string& key, const T& value) {
 
 }  // namespace
 
-bool group_begin(const void* key, size_t key_size) {
-    GroupCache& g = groups();
+namespace {
+
+// A group or a layer begins: its full key is the caller's with the library's state.
+bool cached_begin(GroupCache& g, const void* key, size_t key_size, size_t max_entries) {
     g.open = false;
     g.recording = false;
     const State& s = st();
-    if (!g.enabled || !s.initialised) return false;
+    if (!groups().enabled || !s.initialised || layers().recording) return false;
     g.key.assign(static_cast<const char*>(key), key_size);
     append(g.key, s.top->matrix);
     const int ints[] = {s.vp_left, s.vp_right, s.vp_bottom, s.vp_top, s.device.width, s.device.height,
@@ -566,7 +573,7 @@ bool group_begin(const void* key, size_t key_size) {
     append(g.key, position);
     auto found = g.entries.find(g.key);
     if (found == g.entries.end()) {
-        if (g.entries.size() >= kGroupCacheMax) g.clear();
+        if (g.entries.size() >= max_entries) g.clear();
         g.entries.emplace(g.key, GroupEntry{});
         g.open = true;
         return false;
@@ -591,8 +598,7 @@ bool group_begin(const void* key, size_t key_size) {
     return false;
 }
 
-void group_end() {
-    GroupCache& g = groups();
+void cached_end(GroupCache& g) {
     if (!g.open) return;
     g.open = false;
     if (!g.recording) return;
@@ -607,19 +613,30 @@ void group_end() {
     found->second = GroupEntry{pattern, s.x, s.y, s.z, s.device.x, s.device.y};
 }
 
+}  // namespace
+
+bool group_begin(const void* key, size_t key_size) { return cached_begin(groups(), key, key_size, kGroupCacheMax); }
+void group_end() { cached_end(groups()); }
+bool layer_begin(const void* key, size_t key_size) { return cached_begin(layers(), key, key_size, kLayerCacheMax); }
+void layer_end() { cached_end(layers()); }
+
+void group_cache_clear() {
+    for (GroupCache* g : {&groups(), &layers()}) {
+        if (g->recording) mswin_pattern_free(mswin_record_end());
+        g->recording = g->open = false;
+        g->clear();
+    }
+}
+
 void group_cache_enable(bool on) {
-    group_cache_clear();
+    for (GroupCache* g : {&groups(), &layers()}) {
+        if (g->recording) mswin_pattern_free(mswin_record_end());
+        g->recording = g->open = false;
+    }
     groups().enabled = on;
 }
 
-void group_cache_clear() {
-    GroupCache& g = groups();
-    if (g.recording) mswin_pattern_free(mswin_record_end());
-    g.recording = g.open = false;
-    g.clear();
-}
-
-unsigned long group_cache_hits() { return groups().hits; }
+unsigned long group_cache_hits() { return groups().hits + layers().hits; }
 
 // --- lock ---------------------------------------------------------------------------
 

@@ -105,8 +105,15 @@ void clear();
 inline constexpr size_t kGroupCacheMax = 40000;
 [[nodiscard]] bool group_begin(const void* key, size_t key_size);
 void group_end();
-// Turns the cache off (every group drawn by its calls) or on; on by default. Turning it
-// off empties it.
+// A layer is a group that holds groups (all the map's hosts, all its links), cached
+// alike in a cache of its own of kLayerCacheMax keys. While a layer is recorded, the
+// groups in it are drawn by their calls, so that the layer's record holds them all;
+// a layer written from its record writes its groups' final pixels once.
+inline constexpr size_t kLayerCacheMax = 8;
+[[nodiscard]] bool layer_begin(const void* key, size_t key_size);
+void layer_end();
+// Turns the cache off (every group and layer drawn by its calls, the cache left as it
+// is) or on again; on by default.
 void group_cache_enable(bool on);
 // Empties the cache (a new font changes what every label's key draws).
 void group_cache_clear();

@@ -1,6 +1,6 @@
 // The drawing cache changes no pixel: a busy map drawn frame after frame with the cache
-// (groups first drawn, then recorded, then written from their records) is, pixel for
-// pixel, the map drawn by the drawing calls alone, while rates, colours, the colour map,
+// (groups and layers first drawn, then recorded, then written from their records) is,
+// pixel for pixel, the map drawn by the drawing calls alone, while rates, colours, the colour map,
 // the font size and the window's size change between frames.
 #include "display/map_fixture.h"
 
@@ -48,12 +48,15 @@ TEST_F(RenderCacheTest, CachedFramesAreThePixelsOfTheDrawingCalls) {
         }
         if (frame == 6) model_settings().font_scale.store(0.7f);
         if (frame == 7) view.resize(640, 600);
-        group_cache_enable(false);
-        const QImage plain = render_into(view);
-        group_cache_enable(true);
-        // Three passes with the cache: drawn, recorded, written from the records.
-        QImage cached;
-        for (int pass = 0; pass < 3; ++pass) {
+        // Passes of one frame: drawn, recorded, written from the records. In odd frames
+        // one host's rate moves at every pass, so that the layers are never the same and
+        // the other hosts' groups are written from their own records.
+        QImage plain, cached;
+        for (int pass = 0; pass < 4; ++pass) {
+            if (frame % 2) s.hosts[1]->byte_rate.mean = 5000 + 311 * (frame * 4 + pass);
+            group_cache_enable(false);
+            plain = render_into(view);
+            group_cache_enable(true);
             cached = render_into(view);
             ASSERT_EQ(cached.size(), plain.size());
             int differ = 0;
