@@ -54,9 +54,11 @@ Link* frame_apply(Network* network, const uint8_t* frame, uint32_t captured, uin
     src->total_bytes += length;
     src->display = 1;
     src->last_sent = model_clock();
+    host_mark_busy(src);
 
     topn_offer(network->top_hosts, dst);
     dst->display = 1;
+    host_mark_busy(dst);
 
     Link* link = link_find(src, &destination);
     if (!link) link = link_create(src, dst);

@@ -171,6 +171,9 @@ Host* host_create(Network* network, const NetAddress* address) {
         ListNode* after = next == places.begin() ? nullptr : std::prev(next)->second;
         places.emplace_hint(next, &h->address, list_insert_after(network->host_list, after, h));
         ++network->host_count;
+        // Room for every host in the busy list, so that listing one never allocates.
+        if (network->busy_hosts.capacity() < size_t(network->host_count))
+            network->busy_hosts.reserve(2 * size_t(network->host_count));
     }
     return h;
 }
@@ -215,6 +218,12 @@ int link_dominant_colour(const Link* link) {
     return result;
 }
 
+void host_mark_busy(Host* host) {
+    if (host->busy || !host->network) return;
+    host->busy = true;
+    host->network->busy_hosts.push_back(host);
+}
+
 void link_mark_busy(Link* link) {
     if (link->busy || !link->source || !link->source->network) return;
     link->busy = true;
@@ -232,6 +241,8 @@ bool refresh_link(Link* l, int link_timeout) {
         l->display = 1;
         l->source->display = 1;
         l->destination->display = 1;
+        host_mark_busy(l->source);
+        host_mark_busy(l->destination);
     } else {
         l->display = 0;
     }
@@ -245,19 +256,38 @@ bool clock_before(TimeValue a, TimeValue b) {
 
 }  // namespace
 
+namespace {
+
+// Refreshes one host; returns whether it is still busy afterwards.
+bool refresh_host(Host* h, int node_timeout) {
+    rate_push(&h->frame_rate, h->frames_this_second);
+    rate_push(&h->byte_rate, h->bytes_this_second);
+    h->display = active(h->last_sent, node_timeout) ? 1 : 0;
+    return h->display || h->frames_this_second || h->bytes_this_second || h->frame_rate.sum != 0 ||
+           h->byte_rate.sum != 0;
+}
+
+}  // namespace
+
 void net_refresh(Network* network) {
     if (!network) return;
     const int node_timeout = model_settings().node_timeout.load(std::memory_order_relaxed);
     const int link_timeout = model_settings().link_timeout.load(std::memory_order_relaxed);
-    net_for_each_host(network, [&](Host* h) {
-        rate_push(&h->frame_rate, h->frames_this_second);
-        rate_push(&h->byte_rate, h->bytes_this_second);
-        h->display = active(h->last_sent, node_timeout) ? 1 : 0;
-    });
+    std::vector<Host*>& busy_hosts = network->busy_hosts;
     std::vector<Link*>& busy = network->busy_links;
-    if (clock_before(g_model.clock, network->refreshed_at)) {
-        // The clock went back: an idle link may be active again. Visit them all, in
-        // host-list and link-table order, and list the busy ones afresh.
+    // Idle hosts and links are skipped: a refresh would leave them as they are (zero
+    // samples into all-zero averages, still inactive) for as long as the clock does not
+    // go back and no timeout grows. When one of those happens, visit them all, in
+    // host-list and link-table order, and list the busy ones afresh.
+    const bool visit_all = clock_before(g_model.clock, network->refreshed_at) ||
+                           node_timeout > network->refreshed_node_timeout ||
+                           link_timeout > network->refreshed_link_timeout;
+    if (visit_all) {
+        busy_hosts.clear();
+        net_for_each_host(network, [&](Host* h) {
+            h->busy = refresh_host(h, node_timeout);
+            if (h->busy) busy_hosts.push_back(h);
+        });
         busy.clear();
         net_for_each_host(network, [&](const Host* h) {
             host_for_each_link(h, [&](Link* l) {
@@ -267,6 +297,12 @@ void net_refresh(Network* network) {
         });
     } else {
         size_t kept = 0;
+        for (Host* h : busy_hosts) {
+            h->busy = refresh_host(h, node_timeout);
+            if (h->busy) busy_hosts[kept++] = h;
+        }
+        busy_hosts.resize(kept);
+        kept = 0;
         const size_t n = busy.size();
         for (size_t i = 0; i < n; ++i) {
             // The busy links lie all over the heap: ask for the next ones' lines early.
@@ -282,6 +318,8 @@ void net_refresh(Network* network) {
         busy.resize(kept);
     }
     network->refreshed_at = g_model.clock;
+    network->refreshed_node_timeout = node_timeout;
+    network->refreshed_link_timeout = link_timeout;
 }
 
 void link_recolour_all(Network* network) {

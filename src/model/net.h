@@ -72,6 +72,7 @@ struct Host {
     TimeValue last_sent;
     int display = 0;
     int top_hosts_place = -1;
+    bool busy = false;  // listed in the network's busy hosts
 };
 
 struct Link {
@@ -128,7 +129,13 @@ struct Network {
     // all only after the clock has stepped back.
     std::vector<Link*> busy_links;
     size_t link_count = 0;
+    // Hosts that a refresh must visit, alike: those that a frame or an active link
+    // flagged, with traffic in the window, a rate average above zero or an active flag.
+    std::vector<Host*> busy_hosts;
     TimeValue refreshed_at;  // model clock at the last refresh
+    // The timeouts of the last refresh: a longer one may make an idle host or link
+    // active again, and the refresh then visits them all.
+    int refreshed_node_timeout = -1, refreshed_link_timeout = -1;
 };
 
 inline constexpr int kDefaultMaxHosts = 65536;
@@ -246,6 +253,8 @@ Link* link_create(Host* source, Host* destination);
 
 // Lists a link for the next refreshes once a frame has used it.
 void link_mark_busy(Link* link);
+// Lists a host for the next refreshes once a frame or an active link has flagged it.
+void host_mark_busy(Host* host);
 // Once per capture pass: rate samples, activity flags, link colours.
 void net_refresh(Network* network);
 // The focus colour of the protocol that carried the most bytes on the link, or -1.
