@@ -297,7 +297,14 @@ void net_refresh(Network* network) {
         });
     } else {
         size_t kept = 0;
-        for (Host* h : busy_hosts) {
+        const size_t hosts = busy_hosts.size();
+        for (size_t i = 0; i < hosts; ++i) {
+            if (i + 8 < hosts) {
+                __builtin_prefetch(busy_hosts[i + 8]);
+                __builtin_prefetch(reinterpret_cast<const char*>(busy_hosts[i + 8]) + 64);
+                __builtin_prefetch(reinterpret_cast<const char*>(busy_hosts[i + 8]) + 128);
+            }
+            Host* h = busy_hosts[i];
             h->busy = refresh_host(h, node_timeout);
             if (h->busy) busy_hosts[kept++] = h;
         }

@@ -51,17 +51,21 @@ struct ProtocolTally {
 };
 
 struct Host {
+    // What the refresh reads and writes for a busy host comes first (see Link).
+    uint32_t frames_this_second = 0;
+    uint32_t bytes_this_second = 0;
+    TimeValue last_sent;
+    int display = 0;
+    bool busy = false;  // listed in the network's busy hosts
+    RateAverage frame_rate;
+    RateAverage byte_rate;
     Network* network = nullptr;
     const char* name = nullptr;           // name_text when the host has a local name, else null
     NetAddress address;
     const char* address_label = nullptr;  // always address_text
     HashTable* link_table = nullptr;      // destination NetAddress -> Link
     uint64_t total_frames = 0;
-    uint32_t frames_this_second = 0;
     uint64_t total_bytes = 0;
-    uint32_t bytes_this_second = 0;
-    RateAverage frame_rate;
-    RateAverage byte_rate;
     char name_text[kHostTextLen] = {};
     float name_width = 0, name_height = 0;
     char address_text[kHostTextLen] = {};
@@ -69,10 +73,7 @@ struct Host {
     char manufacturer_text[kHostTextLen] = {};
     float manufacturer_width = 0, manufacturer_height = 0;
     double map_x = 0, map_y = 0;
-    TimeValue last_sent;
-    int display = 0;
     int top_hosts_place = -1;
-    bool busy = false;  // listed in the network's busy hosts
 };
 
 struct Link {
