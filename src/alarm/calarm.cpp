@@ -168,6 +168,7 @@ AlarmBuilderModel::AlarmBuilderModel(const AlarmList& list, ProtocolNode* root)
         Entry e;
         e.alarm = alarm_copy(*list.alarms[i]);
         e.origin = static_cast<int>(i);
+        e.original = list.alarms[i];
         e.latest[0] = std::make_shared<std::atomic<uint64_t>>(0);
         e.latest[1] = std::make_shared<std::atomic<uint64_t>>(0);
         entries_.push_back(std::move(e));
@@ -375,6 +376,7 @@ std::shared_ptr<BuilderRequest> AlarmBuilderModel::set_end_text(int end, const s
 
     std::atomic<const NameEntry*>& reference = end == 1 ? a.first : a.second;
     AlarmAddress& written = end == 1 ? a.first_written : a.second_written;
+    e.touched[end - 1] = true;
     const uint64_t generation = e.latest[end - 1]->fetch_add(1) + 1;  // an older answer fills nothing now
     reference.store(nullptr, std::memory_order_release);
     written = AlarmAddress{};
@@ -402,16 +404,21 @@ std::shared_ptr<BuilderRequest> AlarmBuilderModel::set_end_text(int end, const s
         reference.store(found, std::memory_order_release);
         return nullptr;
     }
+    std::shared_ptr<BuilderRequest> request = ask(e, end, t, generation);
+    if (!request && note) *note = "The name service cannot take the question: \"" + t + "\" stays unresolved";
+    return request;
+}
+
+std::shared_ptr<BuilderRequest> AlarmBuilderModel::ask(Entry& e, int end, const std::string& text, uint64_t generation) {
     auto request = std::make_shared<BuilderRequest>();
     request->alarm = e.alarm;
     request->end = end;
     request->generation = generation;
     request->latest = e.latest[end - 1];
-    request->text = t;
+    request->text = text;
     auto* holder = new std::shared_ptr<BuilderRequest>(request);
-    if (hostc_request_text(t.c_str(), builder_reply, holder, nullptr) != 1) {
+    if (hostc_request_text(text.c_str(), builder_reply, holder, nullptr) != 1) {
         delete holder;
-        if (note) *note = "The name service cannot take the question: \"" + t + "\" stays unresolved";
         return nullptr;
     }
     return request;
@@ -422,7 +429,24 @@ void AlarmBuilderModel::commit() {
     list.parse_status = source_.parse_status;
     list.error_line = source_.error_line;
     list.loaded_text = source_.loaded_text;
-    for (const Entry& e : entries_) list.alarms.push_back(e.alarm);
+    for (Entry& e : entries_) {
+        for (int end = 1; end <= 2 && e.original; ++end) {
+            std::atomic<const NameEntry*>& reference = end == 1 ? e.alarm->first : e.alarm->second;
+            if (e.touched[end - 1] || reference.load(std::memory_order_acquire)) continue;
+            if (const NameEntry* late = (end == 1 ? e.original->first : e.original->second).load(std::memory_order_acquire)) {
+                reference.store(late, std::memory_order_release);
+                continue;
+            }
+            const AlarmAddress& w = end == 1 ? e.alarm->first_written : e.alarm->second_written;
+            const bool station = e.alarm->object_type == kAlarmHost || e.alarm->object_type == kAlarmLink;
+            if (!station || (end == 2 && e.alarm->object_type != kAlarmLink)) continue;
+            if (w.form == kWrittenName && w.name.find(':') == std::string::npos)
+                (void)ask(e, end, w.name, e.latest[end - 1]->load());
+            else if (w.form == kWrittenEther)
+                (void)ask(e, end, end_text(*e.alarm, end), e.latest[end - 1]->load());
+        }
+        list.alarms.push_back(e.alarm);
+    }
     // A URL alarm keeps its place after the alarms that came before it and are still here.
     for (UrlAlarm url : source_.url_alarms) {
         size_t before = 0;

@@ -148,15 +148,22 @@ public:
     // `note` then says why); otherwise the question put to the name service, to wait for.
     std::shared_ptr<BuilderRequest> set_end_text(int end, const std::string& text, std::string* note);
 
-    // OK: the copy becomes the engine's alarm list (alarm_replace_list).
+    // OK: the copy becomes the engine's alarm list (alarm_replace_list). An end not typed
+    // here that the name service had not answered when the copy was made takes the
+    // answer its alarm has had since, or is asked again, so that no answer is lost to
+    // the alarm being replaced.
     void commit();
 
 private:
     struct Entry {
         std::shared_ptr<Alarm> alarm;
         int origin = -1;  // index in the list copied, -1 for a new alarm
+        std::shared_ptr<Alarm> original;  // the alarm copied, whose answers may come late
+        bool touched[2] = {false, false};  // the end was typed here
         std::shared_ptr<std::atomic<uint64_t>> latest[2];
     };
+    // Asks the name service for an end, for `e`'s alarm; null when it cannot be asked.
+    std::shared_ptr<BuilderRequest> ask(Entry& e, int end, const std::string& text, uint64_t generation);
     [[nodiscard]] std::string end_text(const Alarm& a, int end) const;
 
     AlarmList source_;  // url alarms, load status and loaded text, carried to the new list
