@@ -75,15 +75,17 @@ void shell_open_adapter(unsigned index) {
 }
 
 std::string shell_open_failure_text(const char* name, const char* reason) {
+    const std::string adapter = name ? name : "";
     std::string r = reason && *reason ? reason : "no reason given";
+    if (!adapter.empty() && r.rfind(adapter + ": ", 0) == 0) r.erase(0, adapter.size() + 2);  // named once is enough
     while (!r.empty() && (r.back() == '.' || r.back() == ' ' || r.back() == '\n')) r.pop_back();
-    std::string text = std::string("Cannot capture on ") + (name ? name : "") + ": " + r + ". ";
+    std::string text = "Cannot capture on " + adapter + ": " + r + ". ";
     const bool rights = r.find("permission") != std::string::npos || r.find("not permitted") != std::string::npos;
     if (rights)
-        text += "Live capture needs the cap_net_raw capability: grant it as \"Live capture permissions\" "
-                "in Help Topics and the README say, or open a capture file (hopscope FILE.pcap).";
+        text += "Live capture needs the cap_net_raw capability (see \"Live capture permissions\" in Help Topics "
+                "and the README), or open a capture file: hopscope FILE.pcap";
     else
-        text += "Choose another adapter (File > Choose Adapter), or open a capture file (hopscope FILE.pcap).";
+        text += "Choose another adapter (File > Choose Adapter), or open a capture file: hopscope FILE.pcap";
     return text;
 }
 

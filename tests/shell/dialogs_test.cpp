@@ -203,15 +203,18 @@ TEST_F(ProgramTest, AnAdapterThatCannotBeOpenedSaysWhyInTheStatusBar) {
 }
 
 TEST(OpenFailure, TheTextSaysWhatTheUserCanDo) {
-    const std::string rights = shell_open_failure_text(
-        "eth0", "eth0: You don't have permission to perform this capture on that device (socket: Operation not permitted)");
-    EXPECT_EQ(rights,
-              "Cannot capture on eth0: eth0: You don't have permission to perform this capture on that device "
-              "(socket: Operation not permitted). Live capture needs the cap_net_raw capability: grant it as \"Live "
-              "capture permissions\" in Help Topics and the README say, or open a capture file (hopscope FILE.pcap).");
-    const std::string down = shell_open_failure_text("eth1", "eth1: That device is not up.");
-    EXPECT_EQ(down, "Cannot capture on eth1: eth1: That device is not up. Choose another adapter (File > Choose "
-                    "Adapter), or open a capture file (hopscope FILE.pcap).");
+    EXPECT_EQ(shell_open_failure_text("hs-veth0", "hs-veth0: socket: Operation not permitted"),
+              "Cannot capture on hs-veth0: socket: Operation not permitted. Live capture needs the cap_net_raw "
+              "capability (see \"Live capture permissions\" in Help Topics and the README), or open a capture file: "
+              "hopscope FILE.pcap");
+    EXPECT_EQ(shell_open_failure_text(
+                  "eth0", "eth0: You don't have permission to perform this capture on that device (socket: x)"),
+              "Cannot capture on eth0: You don't have permission to perform this capture on that device (socket: x). "
+              "Live capture needs the cap_net_raw capability (see \"Live capture permissions\" in Help Topics and the "
+              "README), or open a capture file: hopscope FILE.pcap");
+    EXPECT_EQ(shell_open_failure_text("eth1", "eth1: That device is not up."),
+              "Cannot capture on eth1: That device is not up. Choose another adapter (File > Choose Adapter), or open "
+              "a capture file: hopscope FILE.pcap");
     EXPECT_NE(shell_open_failure_text("x", "").find("no reason given"), std::string::npos);
 }
 

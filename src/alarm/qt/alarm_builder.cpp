@@ -200,6 +200,7 @@ AlarmBuilder::AlarmBuilder(QWidget* parent)
     actions_layout->addWidget(run_command, 1, 0);
     actions_layout->addWidget(command, 1, 1);
     actions_layout->addWidget(command_browse, 1, 2);
+    actions_layout->setColumnStretch(1, 1);
 
     note = new QLabel(this);
     note->setWordWrap(true);

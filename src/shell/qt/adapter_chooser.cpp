@@ -41,7 +41,7 @@ AdapterChooser::AdapterChooser(hscap::Adapter* const* adapters, int count, unsig
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(table, 1);
     layout->addLayout(buttons);
-    resize(dialog_units(this, 343, 53).expandedTo(QSize(560, 160)));
+    resize(dialog_units(this, 343, 53).expandedTo(QSize(600, 220)));
 
     // An index beyond the rows (a saved adapter that is gone) starts on the first.
     const int rows = table->topLevelItemCount();
