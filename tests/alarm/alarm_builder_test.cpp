@@ -25,34 +25,13 @@ using namespace alarmtest;
 
 namespace {
 
-// A system resolver that answers "slowhost" only when the test lets it.
+// "slowhost" is answered only when the test lets it.
 struct HeldResolver {
     std::mutex mutex;
     std::condition_variable cv;
     bool release = false;
 };
 HeldResolver g_held;
-
-SystemResolver held_resolver() {
-    SystemResolver r;
-    r.by_name = [](const char* name, HostRecord* out) {
-        if (std::strcmp(name, "slowhost") != 0) return false;
-        std::unique_lock lock(g_held.mutex);
-        g_held.cv.wait(lock, [] { return g_held.release; });
-        out->official_name = name;
-        out->address_type = 2;
-        out->address_length = 4;
-        out->addresses = {{192, 0, 2, 44}};
-        return true;
-    };
-    r.by_address = [](const uint8_t*, int, int, HostRecord*) { return false; };
-    r.station_of = [](const uint8_t*, int, int, uint8_t out[6]) {
-        const uint8_t station[6] = {0x02, 0, 0, 0, 0, 0x44};
-        std::memcpy(out, station, 6);
-        return true;
-    };
-    return r;
-}
 
 class AlarmBuilderTest : public AlarmTest {
 protected:
@@ -95,7 +74,10 @@ protected:
     }
     void start_resolver() {
         g_held.release = false;
-        previous_ = hostc_set_resolver(held_resolver());
+        previous_ = hostc_set_resolver(one_name_resolver("slowhost", 0x44, [] {
+            std::unique_lock lock(g_held.mutex);
+            g_held.cv.wait(lock, [] { return g_held.release; });
+        }));
         resolver_ = std::thread(hostc_resolve);
     }
 

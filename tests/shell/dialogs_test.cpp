@@ -33,14 +33,6 @@ using namespace shelltest;
 
 namespace {
 
-hscap::Adapter make_adapter(const char* name, const char* description, int type) {
-    hscap::Adapter a{};
-    std::snprintf(a.name, sizeof a.name, "%s", name);
-    std::snprintf(a.description, sizeof a.description, "%s", description);
-    a.network_type = type;
-    return a;
-}
-
 // Runs `act` on the modal dialog once it is open. An earlier test's shutdown asked the
 // application to quit, which ends every dialog's loop at once until the application's
 // own loop has run again: it runs here, for a moment.
@@ -64,9 +56,9 @@ void choose_row(AdapterChooser* d, int row) {
 class ChooserTest : public ::testing::Test {
 protected:
     ChooserTest() {
-        adapters_[0] = make_adapter("eth0", "Ethernet", 0);
-        adapters_[1] = make_adapter("eth1", "Ethernet too", 0);
-        adapters_[2] = make_adapter("lo", "Loopback", 772);
+        adapters_[0] = adapter("eth0", "Ethernet", 0);
+        adapters_[1] = adapter("eth1", "Ethernet too", 0);
+        adapters_[2] = adapter("lo", "Loopback", 772);
         for (int i = 0; i < 3; ++i) list_[i] = &adapters_[i];
         list_[3] = nullptr;
     }
