@@ -19,7 +19,7 @@
 struct Host;
 struct Network;
 
-inline constexpr int kListFillPieceHosts = 512;
+inline constexpr int kListFillPieceHosts = 256;
 inline constexpr int kListFillPieceBuckets = 32;
 
 // How long a fill held its lock, piece by piece (for the benchmark and the tests): by
