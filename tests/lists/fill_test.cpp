@@ -239,3 +239,36 @@ TEST_F(ListFill, FillsAndResortsBesideTheCaptureThread) {
     net_for_each_host(net, [&](Host* h) { EXPECT_EQ(list.rows[i++].subject, h); });
     EXPECT_EQ(hosts_shown, std::min(net->host_count, kTopCapacity));
 }
+
+// The Top Alarms fill while another thread records activations and offers the alarms
+// under the Alarm mutex, as the alarm thread performs firings: no race, and the last
+// fill shows the final counts in order.
+TEST_F(ListFill, TopAlarmsFillBesideFirings) {
+    alarm_init();
+    AlarmList list;
+    for (const char* notify : {"first", "second", "third"}) {
+        list.alarms.push_back(alarm_new());
+        list.alarms.back()->notify = notify;
+    }
+    std::vector<Alarm*> alarms;
+    for (const auto& a : list.alarms) alarms.push_back(a.get());
+    alarm_replace_list(std::move(list));
+    std::thread firing([&] {
+        for (int i = 0; i < 3000; ++i) {
+            Alarm* a = alarms[static_cast<size_t>(i % 7 == 0 ? 0 : (i % 2 ? 1 : 2))];
+            alarm_record_activation(a, 100 + i);
+            std::lock_guard lock(alarm_mutex());
+            topn_offer(alarm_top_alarms(), a);
+        }
+    });
+    ListTable t = table_of(ListKind::top_alarms);
+    int shown = 0;
+    for (int round = 0; round < 200; ++round) alarm_popup_fill(&t, &shown);
+    firing.join();
+    alarm_popup_fill(&t, &shown);
+    ASSERT_EQ(shown, 3);
+    EXPECT_EQ(t.rows[0].cells, (Cells{"second", "1286"}));
+    EXPECT_EQ(t.rows[1].cells, (Cells{"third", "1285"}));
+    EXPECT_EQ(t.rows[2].cells, (Cells{"first", "429"}));
+    alarm_init();
+}
