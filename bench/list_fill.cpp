@@ -28,6 +28,7 @@
 #include "model/engine.h"
 #include "model/net.h"
 #include "model/netif.h"
+#include "capture_beside.h"
 
 #ifdef HOPSCOPE_BENCH_WINDOW
 #include <QApplication>
@@ -37,9 +38,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+using bench::Clock;
+using bench::Series;
+using bench::apply;
+using bench::ms;
 
 // An ARP request of 60 bytes from station `src` to station `dst`.
 std::vector<uint8_t> arp(unsigned src, unsigned dst) {
@@ -52,42 +54,6 @@ std::vector<uint8_t> arp(unsigned src, unsigned dst) {
     }
     f[12] = 0x08, f[13] = 0x06, f[21] = 1;
     return f;
-}
-
-int32_t g_clock = 1700000000;
-
-void apply(Network* net, const std::vector<uint8_t>& f) {
-    hscap::FrameHeader h{g_clock++ / 1000, 0, static_cast<uint32_t>(f.size()), static_cast<uint32_t>(f.size())};
-    netif_frame(net, &h, f.data());
-}
-
-struct Series {
-    std::vector<double> v;
-    double at(double q) {
-        std::sort(v.begin(), v.end());
-        return v.empty() ? 0 : v[std::min(v.size() - 1, static_cast<size_t>(q * static_cast<double>(v.size())))];
-    }
-};
-
-void print_waits(const char* what, Series w) {
-    std::printf("%-34s passes %6zu  wait median %.3f ms  p99 %.3f ms  longest %.3f ms\n", what, w.v.size(), w.at(0.5),
-                w.at(0.99), w.at(1.0));
-}
-
-Series capture(Network* net, const std::vector<std::vector<uint8_t>>& frames, const std::atomic<bool>& stop) {
-    Series w;
-    size_t next = 0;
-    while (!stop.load()) {
-        const auto t0 = Clock::now();
-        {
-            ModelWriteLock lock;
-            w.v.push_back(ms(Clock::now() - t0));
-            for (int i = 0; i < 255; ++i) apply(net, frames[next++ % frames.size()]);
-            net_refresh(net);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return w;
 }
 
 ListTable host_table() {
@@ -104,12 +70,8 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
 #endif
-    EngineOptions o;
-    o.protocols = std::string(HOPSCOPE_DATA_DIR) + "/protocol.pdl";
-    if (engine_start(o) != EngineStatus::ok) return 1;
-    Network* net = net_create("bench0");
-    net_list_add(net);
-    net_set_current(net);
+    Network* net = bench::start_network();
+    if (!net) return 1;
     std::vector<std::vector<uint8_t>> traffic;
     for (unsigned h = 0; h < hosts; ++h)
         for (unsigned p = 1; p <= 2; ++p) traffic.push_back(arp(h, (h + p * 97) % hosts));
@@ -131,7 +93,7 @@ int main(int argc, char** argv) {
                        static_cast<uint64_t>(h->address_text[0]) + (h->name ? 1 : 0);
             });
         }
-        walk.v.push_back(ms(Clock::now() - t0));
+        walk.ms.push_back(ms(Clock::now() - t0));
         if (sum == 1) std::printf(" ");
     }
     std::printf("reference, bare walk under one hold: best %.3f ms, median %.3f ms\n", walk.at(0), walk.at(0.5));
@@ -145,10 +107,10 @@ int main(int argc, char** argv) {
         ListFillStats stats;
         auto t0 = Clock::now();
         wnet_fill(&t, net, &stats);
-        fresh.v.push_back(ms(Clock::now() - t0));
+        fresh.ms.push_back(ms(Clock::now() - t0));
         t0 = Clock::now();
         wnet_fill(&t, net, &stats);
-        again.v.push_back(ms(Clock::now() - t0));
+        again.ms.push_back(ms(Clock::now() - t0));
         longest_hold = std::max(longest_hold, stats.longest_hold_seconds * 1000);
         pieces = stats.pieces / 2;
     }
@@ -163,10 +125,10 @@ int main(int argc, char** argv) {
         for (int run = 0; run < 5; ++run) {
             auto t0 = Clock::now();
             ListWindow* w = wnet_open();
-            open.v.push_back(ms(Clock::now() - t0));
+            open.ms.push_back(ms(Clock::now() - t0));
             t0 = Clock::now();
             w->refresh();
-            refresh.v.push_back(ms(Clock::now() - t0));
+            refresh.ms.push_back(ms(Clock::now() - t0));
             delete w;
         }
         std::printf("window: open and first fill  best %.3f ms, median %.3f ms\n", open.at(0), open.at(0.5));
@@ -177,13 +139,13 @@ int main(int argc, char** argv) {
     // 4. The capture thread beside fills.
     std::atomic<bool> stop{false};
     Series quiet;
-    std::thread t([&] { quiet = capture(net, traffic, stop); });
+    std::thread t([&] { quiet = bench::capture_passes(net, traffic, stop); });
     std::this_thread::sleep_for(std::chrono::seconds(2));
     stop.store(true);
     t.join();
     stop.store(false);
     Series busy;
-    std::thread c([&] { busy = capture(net, traffic, stop); });
+    std::thread c([&] { busy = bench::capture_passes(net, traffic, stop); });
     int fills = 0;
     double longest_busy_hold = 0, longest_busy_cpu = 0;
     Series busy_fill;
@@ -193,15 +155,15 @@ int main(int argc, char** argv) {
         ListFillStats stats;
         const auto t0 = Clock::now();
         wnet_fill(&table, net, &stats);
-        busy_fill.v.push_back(ms(Clock::now() - t0));
+        busy_fill.ms.push_back(ms(Clock::now() - t0));
         longest_busy_hold = std::max(longest_busy_hold, stats.longest_hold_seconds * 1000);
         longest_busy_cpu = std::max(longest_busy_cpu, stats.longest_hold_cpu_seconds * 1000);
         ++fills;
     }
     stop.store(true);
     c.join();
-    print_waits("capture, no fill:", quiet);
-    print_waits("capture, fills back to back:", busy);
+    quiet.print_waits("capture, no fill:");
+    busy.print_waits("capture, fills back to back:");
     std::printf("fills meanwhile %d, median %.3f ms, longest %.3f ms\n", fills, busy_fill.at(0.5), busy_fill.at(1.0));
     std::printf("longest hold for one piece: %.3f ms by the clock, %.3f ms of the thread's own time\n",
                 longest_busy_hold, longest_busy_cpu);

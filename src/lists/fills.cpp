@@ -117,33 +117,37 @@ void wnode_fill(ListTable* table, const Host* host, ListFillStats* stats) {
     }
 }
 
+namespace {
+
+// Re-sorts a top list of the model and writes row p from the item at place p; cells(row,
+// item) writes the row's cells.
+template <class Cells>
+void top_fill(ListTable* table, TopList* top, int* rows_shown, Cells&& cells) {
+    ModelWriteLock lock;
+    topn_resort(top);
+    for (int p = 0; p < top->count; ++p) cells(top_row(table, p, *rows_shown, top->items[p]), top->items[p]);
+    *rows_shown = top->count;
+}
+
+}  // namespace
+
 void host_popup_fill(ListTable* table, Network* network, int* rows_shown) {
     if (!network || !network->top_hosts) return;
-    ModelWriteLock lock;
-    TopList* top = network->top_hosts;
-    topn_resort(top);
-    for (int p = 0; p < top->count; ++p) {
-        const Host* h = static_cast<const Host*>(top->items[p]);
-        ListRow& row = top_row(table, p, *rows_shown, h);
+    top_fill(table, network->top_hosts, rows_shown, [](ListRow& row, const void* item) {
+        const Host* h = static_cast<const Host*>(item);
         row.cells[0] = host_label(h);
         row.cells[1] = number(h->total_bytes);
-    }
-    *rows_shown = top->count;
+    });
 }
 
 void link_popup_fill(ListTable* table, Network* network, int* rows_shown) {
     if (!network || !network->top_links) return;
-    ModelWriteLock lock;
-    TopList* top = network->top_links;
-    topn_resort(top);
-    for (int p = 0; p < top->count; ++p) {
-        const Link* l = static_cast<const Link*>(top->items[p]);
-        ListRow& row = top_row(table, p, *rows_shown, l);
+    top_fill(table, network->top_links, rows_shown, [](ListRow& row, const void* item) {
+        const Link* l = static_cast<const Link*>(item);
         row.cells[0] = host_label(l->source);
         row.cells[1] = host_label(l->destination);
         row.cells[2] = number(l->total_bytes);
-    }
-    *rows_shown = top->count;
+    });
 }
 
 void alarm_popup_fill(ListTable* table, int* rows_shown) {

@@ -26,21 +26,6 @@ using namespace list_tests;
 
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "lists_qt_tests";
-        static char* argv[] = {name, nullptr};
-        app_ = new QApplication(argc, argv);
-    }
-    void TearDown() override { delete app_; }
-
-private:
-    QApplication* app_ = nullptr;
-};
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
 // The cells of a window's table as Qt shows them.
 std::vector<QString> row(const ListWindow* w, int r) {
     std::vector<QString> cells;
