@@ -58,7 +58,7 @@ protected:
 }  // namespace
 
 TEST_F(ListWindows, TitleCountsDownAndForceUpdateRefreshesAtTheNextTick) {
-    send(1, 2);
+    send(1, 5);
     ListWindow* w = wnet_open();
     EXPECT_EQ(w->windowTitle(), "Host List ** UPDATING **     ");
     EXPECT_EQ(rows(w), 2);
@@ -67,13 +67,19 @@ TEST_F(ListWindows, TitleCountsDownAndForceUpdateRefreshesAtTheNextTick) {
     w->tick();
     EXPECT_EQ(w->windowTitle(), "Host List  next update: 14:58");
 
-    send(3, 2);  // a host that starts sending after the fill: its row comes with the refresh
+    // A host that starts sending after the fill, between the two in the host order: its
+    // row comes with the refresh, at its place.
+    send(3, 5, 0x0806, 46, 2);
     w->force_update();
     EXPECT_EQ(rows(w), 2);
     w->tick();
     EXPECT_EQ(w->windowTitle(), "Host List  next update: 15:00");
     ASSERT_EQ(rows(w), 3);
-    EXPECT_EQ(row(w, 2)[0], "00:00:00:00:00:03");
+    const auto middle = row(w, 1);
+    EXPECT_EQ(middle[0], "00:00:00:00:00:03");
+    EXPECT_EQ(middle[2], "120");
+    EXPECT_EQ(middle[4], "2");
+    EXPECT_EQ(row(w, 2)[0], "00:00:00:00:00:05");
     w->tick();
     EXPECT_EQ(w->windowTitle(), "Host List  next update: 14:59");
     EXPECT_TRUE(w->timer()->isActive());
