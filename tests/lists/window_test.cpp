@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QPointer>
+#include <QTest>
 #include <QTimer>
 #include <QTreeView>
 
@@ -211,6 +212,12 @@ TEST_F(ListWindows, CopySelectedRowAndCopyAll) {
     w->run_command(kListCopyAllCommand, 0);
     EXPECT_EQ(QApplication::clipboard()->text(),
               "Host\tTotal Bytes Sent\n00:00:00:00:00:01\t120\n00:00:00:00:00:02\t0\n");
+    // Ctrl+C on the table copies the whole row, not the cell.
+    QApplication::clipboard()->clear();
+    w->activateWindow();
+    w->view()->setFocus();
+    QTest::keyClick(w->view(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "00:00:00:00:00:01\t120");
     // The selection follows its row when a refresh moves it.
     send(2, 1, 0x0806, 46, 3);
     w->force_update();

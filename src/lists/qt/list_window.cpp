@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPointer>
 #include <QResizeEvent>
@@ -140,6 +141,8 @@ ListWindow::ListWindow(ListKind kind) : QWidget(nullptr, Qt::Window), info_(&lis
     view_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(view_, &QWidget::customContextMenuRequested, this, &ListWindow::context_menu);
 
+    // The table would copy only its current cell: Ctrl+C on it copies the row.
+    view_->installEventFilter(this);
     auto* copy = new QAction("Copy", this);
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WindowShortcut);
@@ -179,6 +182,15 @@ bool ListWindow::event(QEvent* event) {
         return true;
     }
     return QWidget::event(event);
+}
+
+bool ListWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == view_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        copy_row();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void ListWindow::resizeEvent(QResizeEvent* event) {
