@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTimer>
 #include <QHeaderView>
 #include <QTreeWidget>
 
@@ -13,21 +14,6 @@
 #include "alarm/qt/output_window.h"
 
 namespace {
-
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "alarm_gui_tests";
-        static char* argv[] = {name, nullptr};
-        app_ = new QApplication(argc, argv);
-    }
-    void TearDown() override { delete app_; }
-
-private:
-    QApplication* app_ = nullptr;
-};
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 constexpr int64_t kWhen = 315626635;  // Wed Jan 02 02:03:55 1980 in UTC (the tests run in UTC)
 
