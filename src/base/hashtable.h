@@ -88,3 +88,20 @@ void hashtable_foreach(const HashTable* table, F&& action) {
     for (int b = 0; b < kHashBuckets; ++b)
         for (HashEntry* e = table->buckets[b]; e; e = e->next) action(e->key, e->value);
 }
+
+// Calls action(key, value) for the entries of buckets first to last - 1 only, in the
+// same order as hashtable_foreach: a walk in pieces (the lock released between them).
+template <class F>
+void hashtable_foreach_in_buckets(const HashTable* table, int first, int last, F&& action) {
+    if (!table) return;
+    if (!table->buckets) {
+        for (HashEntry* e = table->entries; e; e = e->next) {
+            const int b = int(e->hash & (kHashBuckets - 1));
+            if (b >= last) break;
+            if (b >= first) action(e->key, e->value);
+        }
+        return;
+    }
+    for (int b = first < 0 ? 0 : first; b < last && b < kHashBuckets; ++b)
+        for (HashEntry* e = table->buckets[b]; e; e = e->next) action(e->key, e->value);
+}

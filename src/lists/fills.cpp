@@ -101,9 +101,9 @@ void wnode_fill(ListTable* table, const Host* host, ListFillStats* stats) {
     for (int first = 0; first < kHashBuckets; first += kListFillPieceBuckets) {
         ModelReadLock lock;
         HoldTimer timer(stats);
-        for (int b = first; b < first + kListFillPieceBuckets && b < kHashBuckets; ++b) {
-            for (const HashEntry* e = host->link_table->buckets[b]; e; e = e->next) {
-                const Link* link = static_cast<const Link*>(e->value);
+        {
+            hashtable_foreach_in_buckets(host->link_table, first, first + kListFillPieceBuckets, [&](void*, void* value) {
+                const Link* link = static_cast<const Link*>(value);
                 const Host* dest = link->destination;
                 tally_for_each_leaf(link->protocol_tree, [&](const ProtocolTally* t) {
                     ListRow& row = row_for(table, i++, t, dest, dest->address_text);
@@ -112,7 +112,7 @@ void wnode_fill(ListTable* table, const Host* host, ListFillStats* stats) {
                     row.cells[3] = number(t->bytes);
                     row.cells[4] = number(t->frames);
                 });
-            }
+            });
         }
     }
 }
