@@ -30,6 +30,24 @@ enum class Form {
     Integer,  // 32-bit value, any stored value of at most 4 bytes
 };
 
+// The range a value read from the key is held within (shell/README.md lists them): a
+// value beyond it takes the nearest end, so that a hand-edited key cannot make the map
+// blank or the windows vanish. A flag is 0 or 1 (any other stored value is 1); the
+// snap length keeps 0, which asks for whole frames.
+struct Range {
+    double lo = -HUGE_VAL, hi = HUGE_VAL;
+    bool flag = false;
+    bool zero_kept = false;
+};
+
+constexpr Range kAny{};
+constexpr Range kFlag{0, 1, true, false};
+constexpr Range kScale{0, 100};
+constexpr Range kTimeout{0, 365 * 24 * 3600};  // seconds: up to a year
+constexpr Range kColumn{0, 4096};              // column widths, pixels
+constexpr Range kWindow{50, 8192};             // window widths and heights, pixels
+constexpr Range kSnaplen{12, 262144, false, true};
+
 struct Entry {
     const char* name;
     Form form;
@@ -39,17 +57,24 @@ struct Entry {
     char* text = nullptr;
     std::atomic<double>* number = nullptr;
     std::atomic<int>* integer = nullptr;
+    Range range = kAny;
 };
 
 Entry text(const char* name, const char* def, char* buf) { return Entry{name, Form::Text, def, 0, 0, buf, nullptr, nullptr}; }
-Entry number(const char* name, double def, std::atomic<double>* v) {
-    return Entry{name, Form::Number, nullptr, def, 0, nullptr, v, nullptr};
+Entry number(const char* name, double def, std::atomic<double>* v, Range r) {
+    return Entry{name, Form::Number, nullptr, def, 0, nullptr, v, nullptr, r};
 }
 Entry timeout(const char* name, double def, std::atomic<int>* v) {
-    return Entry{name, Form::Timeout, nullptr, def, 0, nullptr, nullptr, v};
+    return Entry{name, Form::Timeout, nullptr, def, 0, nullptr, nullptr, v, kTimeout};
 }
-Entry integer(const char* name, int def, std::atomic<int>* v) {
-    return Entry{name, Form::Integer, nullptr, 0, def, nullptr, nullptr, v};
+Entry integer(const char* name, int def, std::atomic<int>* v, Range r) {
+    return Entry{name, Form::Integer, nullptr, 0, def, nullptr, nullptr, v, r};
+}
+
+double clamp_to(double v, const Range& r) {
+    if (r.flag) return v != 0 ? 1 : 0;
+    if (r.zero_kept && v == 0) return 0;
+    return v < r.lo ? r.lo : v > r.hi ? r.hi : v;
 }
 
 // Every value the load reads, in the order it reads them, with its form, its default
@@ -67,44 +92,45 @@ std::vector<Entry> load_table() {
         text("protocols", ".\\protocol.pdl", s.protocols),
         text("dbpath", ".\\", s.dbpath),
         text("focus", "Ethernet", s.focus),
-        number("font size", 0.5, &model.font_scale),
-        number("link scale", 0.6, &map.link_scale),
-        number("node scale", 0.2, &map.node_scale),
-        number("max node radius", 0.5, &map.max_node_radius),
+        number("font size", 0.5, &model.font_scale, Range{0, 10}),
+        number("link scale", 0.6, &map.link_scale, kScale),
+        number("node scale", 0.2, &map.node_scale, kScale),
+        number("max node radius", 0.5, &map.max_node_radius, Range{0, 10}),
         timeout("node timeout", 10, &model.node_timeout),
         timeout("link timeout", 5, &model.link_timeout),
-        number("net size", 55, &s.net_size),
-        integer("max link width", 100, &map.max_link_width),
-        integer("dynamic", 1, &map.dynamic),
-        integer("bytes", 1, &map.bytes),
-        integer("show name", 1, &map.show_name),
-        integer("show manufacturers", 0, &map.show_manufacturers),
-        integer("output 0", 150, &output.output[0]),
-        integer("output 1", 150, &output.output[1]),
-        integer("snaplen", 54, &s.snaplen),
+        number("net size", 55, &s.net_size, kAny),
+        integer("max link width", 100, &map.max_link_width, Range{0, 1000}),
+        integer("dynamic", 1, &map.dynamic, kFlag),
+        integer("bytes", 1, &map.bytes, kFlag),
+        integer("show name", 1, &map.show_name, kFlag),
+        integer("show manufacturers", 0, &map.show_manufacturers, kFlag),
+        integer("output 0", 150, &output.output[0], kColumn),
+        integer("output 1", 150, &output.output[1], kColumn),
+        integer("snaplen", 54, &s.snaplen, kSnaplen),
     };
     static const char* const wnode_names[] = {"wnode 0", "wnode 1", "wnode 2", "wnode 3", "wnode 4"};
-    for (int i = 0; i < 5; ++i) t.push_back(integer(wnode_names[i], 150, &s.wnode[i]));
-    t.push_back(integer("wnode x", 400, &s.wnode_x));
-    t.push_back(integer("wnode y", 200, &s.wnode_y));
+    for (int i = 0; i < 5; ++i) t.push_back(integer(wnode_names[i], 150, &s.wnode[i], kColumn));
+    t.push_back(integer("wnode x", 400, &s.wnode_x, kWindow));
+    t.push_back(integer("wnode y", 200, &s.wnode_y, kWindow));
     static const char* const wnet_names[] = {"wnet 0", "wnet 1", "wnet 2", "wnet 3", "wnet 4", "wnet 5"};
-    for (int i = 0; i < 6; ++i) t.push_back(integer(wnet_names[i], 150, &s.wnet[i]));
-    t.push_back(integer("wnet x", 400, &s.wnet_x));
-    t.push_back(integer("wnet y", 200, &s.wnet_y));
-    t.push_back(integer("host 0", 200, &s.host[0]));
-    t.push_back(integer("host 1", 200, &s.host[1]));
-    t.push_back(integer("host x", 200, &s.host_x));
-    t.push_back(integer("host y", 200, &s.host_y));
-    t.push_back(integer("link 0", 150, &s.link[0]));
-    t.push_back(integer("link 1", 150, &s.link[1]));
-    t.push_back(integer("link 2", 150, &s.link[2]));
-    t.push_back(integer("link x", 400, &s.link_x));
-    t.push_back(integer("link y", 200, &s.link_y));
-    t.push_back(integer("alarm 0", 150, &s.alarm[0]));
-    t.push_back(integer("alarm 1", 150, &s.alarm[1]));
-    t.push_back(integer("alarm x", 400, &s.alarm_x));
-    t.push_back(integer("alarm y", 200, &s.alarm_y));
-    t.push_back(integer("interface", 0, &s.interface));
+    for (int i = 0; i < 6; ++i) t.push_back(integer(wnet_names[i], 150, &s.wnet[i], kColumn));
+    t.push_back(integer("wnet x", 400, &s.wnet_x, kWindow));
+    t.push_back(integer("wnet y", 200, &s.wnet_y, kWindow));
+    t.push_back(integer("host 0", 200, &s.host[0], kColumn));
+    t.push_back(integer("host 1", 200, &s.host[1], kColumn));
+    t.push_back(integer("host x", 200, &s.host_x, kWindow));
+    t.push_back(integer("host y", 200, &s.host_y, kWindow));
+    t.push_back(integer("link 0", 150, &s.link[0], kColumn));
+    t.push_back(integer("link 1", 150, &s.link[1], kColumn));
+    t.push_back(integer("link 2", 150, &s.link[2], kColumn));
+    t.push_back(integer("link x", 400, &s.link_x, kWindow));
+    t.push_back(integer("link y", 200, &s.link_y, kWindow));
+    t.push_back(integer("alarm 0", 150, &s.alarm[0], kColumn));
+    t.push_back(integer("alarm 1", 150, &s.alarm[1], kColumn));
+    t.push_back(integer("alarm x", 400, &s.alarm_x, kWindow));
+    t.push_back(integer("alarm y", 200, &s.alarm_y, kWindow));
+    // An adapter index that is out of range is reset to 0 by the start-up itself.
+    t.push_back(integer("interface", 0, &s.interface, kAny));
     return t;
 }
 
@@ -237,8 +263,8 @@ int default_load(const char* key_path) {
                     key.set(e.name, kRegText, format_number(e.number_default));
                     created = true;
                 }
-                if (e.form == Form::Number) e.number->store(v);
-                else e.integer->store(truncate_to_int(v));
+                if (e.form == Form::Number) e.number->store(clamp_to(v, e.range));
+                else e.integer->store(static_cast<int>(clamp_to(truncate_to_int(v), e.range)));
                 break;
             }
             case Form::Integer: {
@@ -248,7 +274,7 @@ int default_load(const char* key_path) {
                     key.set(e.name, kRegDword, regfile_dword(v));
                     created = true;
                 }
-                e.integer->store(v);
+                e.integer->store(static_cast<int>(clamp_to(v, e.range)));
                 break;
             }
         }
