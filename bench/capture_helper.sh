@@ -32,7 +32,7 @@ ns=hs-bench-$$ near=hbn$$ far=hbf$$
 source tests/support/veth.sh
 cleanup() { veth_remove "$ns" "$near"; rm -rf "$tmp"; }
 trap cleanup EXIT
-python3 tools/make_test_capture.py -o "$tmp/flood.pcap" --frames "$frames" --hosts 64 --size 60 --kind udp >/dev/null
+python3 tools/make_test_capture.py -o "$tmp/flood.pcap" --frames "$frames" --hosts 64 --size 60 --kind udp >/dev/null 2>&1
 setcap cap_net_raw+ep "$helper"
 veth_make "$ns" "$near" "$far"
 
@@ -47,7 +47,7 @@ for round in $(seq "$rounds"); do
     wait $pid || true
     sent=$(sed -n 's/.*Successful packets: *\([0-9]*\).*/\1/p' "$tmp/sent" | head -1)
     rate=$(sed -n 's/.*Rated: .*, \([0-9.]*\) pps.*/\1/p' "$tmp/sent" | head -1)
-    model=$(awk -F'\t' '$1 == "network" { print $3 }' "$tmp/dump")
+    model=$(awk -F'\t' '$1 == "network" { print $4 }' "$tmp/dump")
     received=$(awk -F'\t' '$1 == "received" { print $2 }' "$tmp/err")
     dropped=$(awk -F'\t' '$1 == "dropped" { print $2 }' "$tmp/err")
     printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$round" "$way" "$sent" "$model" "$received" "$dropped" "$rate"

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -390,4 +394,35 @@ TEST(SettingsLoad, ValuesBeyondTheirRangeAreClampedToIt) {
         ++rows;
     }
     EXPECT_GE(rows, 30);
+}
+
+// The save meets a full disk (a file size limit stands in for it, in a child process):
+// the key stays exactly as it was, nothing is left beside it, and the failure is said
+// once on the standard error.
+TEST(SettingsSave, AFullDiskLeavesTheKeyWholeAndSaysSoOnce) {
+    const std::string path = key_file("full.reg", kDefaultsKey);
+    const std::string before = read_file(path);
+    const std::string said = path + ".said";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (default_load(path.c_str()) != 1) ::_exit(3);
+        map_settings().bytes = 0;  // a change to save
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{100, 100};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::fflush(stderr);
+        if (!std::freopen(said.c_str(), "a", stderr)) ::_exit(4);
+        const int saved = default_save(path.c_str());
+        std::fflush(stderr);
+        ::_exit(saved == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(read_file(path), before);
+    EXPECT_EQ(read_file(said), "default_save: Warning - cannot write " + path + "\n");
+    const std::string dir = path.substr(0, path.rfind('/'));
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        EXPECT_EQ(e.path().string().rfind(path + ".", 0) == 0 && e.path() != said, false) << e.path();
 }
