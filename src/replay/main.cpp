@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "base/message.h"
@@ -110,11 +111,14 @@ int main(int argc, char** argv) {
     net_list_add(net);
     net_set_current(net);
     char err[hscap::kErrbufSize] = {};
+    // Closed on every way out (the live adapter's helper ends with it).
+    std::unique_ptr<hscap::Handle, void (*)(hscap::Handle*)> opened(nullptr, hscap::pcap_close);
     hscap::Handle* handle = hscap::pcap_open_live(hscap::pcap_if_name(chosen), o.from_file ? 65535 : 54, 1, 600, err);
     if (!handle) {
         std::fprintf(stderr, "hopscope-replay: cannot open %s\n", err);
         return 1;
     }
+    opened.reset(handle);
     if (!o.from_file) std::fprintf(stderr, "capturing on %s\n", o.live.c_str());
 
     CaptureContext ctx;
@@ -155,7 +159,7 @@ int main(int argc, char** argv) {
     if (o.dump) net_dump(out, net);
     if (o.map && !replay_map_write(net, o.map_options.png)) damaged = true;
     if (!o.reports.empty() && !replay_write_reports(net, o.reports)) damaged = true;
-    hscap::pcap_close(handle);
+    opened.reset();
     if (std::fflush(out) != 0) {
         std::fprintf(stderr, "hopscope-replay: cannot write the standard output\n");
         damaged = true;

@@ -44,6 +44,10 @@ struct SourceState {
     std::vector<Adapter> adapters;  // storage of the fetched list
     std::vector<Adapter*> list;     // null-terminated
     bool fetched = false;
+    ~SourceState() {
+        for (FileSource& f : files)
+            if (f.opened) ::pcap_close(f.opened);
+    }
 };
 SourceState g_sources;
 
