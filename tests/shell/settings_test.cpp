@@ -14,6 +14,7 @@
 
 #include "alarm/output.h"
 #include "display/map_settings.h"
+#include "lists/lists.h"
 #include "model/net.h"
 #include "shell/regfile.h"
 #include "shell/settings.h"
@@ -116,9 +117,10 @@ TEST(SettingsLoad, KeyWithoutValuesComesOutHoldingEveryDefault) {
     EXPECT_EQ(map_settings().show_name, 1);
     EXPECT_EQ(map_settings().show_manufacturers, 0);
     EXPECT_EQ(s.snaplen, 54);
-    EXPECT_EQ(s.wnet[5], 150);
-    EXPECT_EQ(s.host_x, 200);
-    EXPECT_EQ(s.alarm_x, 400);
+    EXPECT_EQ(list_window_settings(ListKind::host_list).width[5], 150);
+    EXPECT_EQ(list_window_settings(ListKind::top_hosts).x, 200);
+    EXPECT_EQ(list_window_settings(ListKind::top_hosts).width[1], 200);
+    EXPECT_EQ(list_window_settings(ListKind::top_alarms).x, 400);
     EXPECT_EQ(s.interface, 0);
     // The model's own settings, read by the capture thread.
     EXPECT_EQ(model_settings().node_timeout, 10);
@@ -362,11 +364,11 @@ TEST(SettingsLoad, ValuesBeyondTheirRangeAreClampedToIt) {
         if (name == "show manufacturers") return map.show_manufacturers;
         if (name == "output 0") return alarm_output_settings().output[0];
         if (name == "output 1") return alarm_output_settings().output[1];
-        if (name == "wnode x") return s.wnode_x;
-        if (name == "wnet y") return s.wnet_y;
-        if (name == "host 1") return s.host[1];
-        if (name == "link x") return s.link_x;
-        if (name == "alarm y") return s.alarm_y;
+        if (name == "wnode x") return list_window_settings(ListKind::host_watch).x;
+        if (name == "wnet y") return list_window_settings(ListKind::host_list).y;
+        if (name == "host 1") return list_window_settings(ListKind::top_hosts).width[1];
+        if (name == "link x") return list_window_settings(ListKind::top_links).x;
+        if (name == "alarm y") return list_window_settings(ListKind::top_alarms).y;
         if (name == "snaplen") return s.snaplen;
         if (name == "interface") return s.interface;
         ADD_FAILURE() << "no such setting in the test: " << name;
