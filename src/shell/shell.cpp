@@ -52,8 +52,10 @@ void shell_open_adapter(unsigned index) {
     if (!st.adapters || index >= static_cast<unsigned>(st.adapter_count)) return;
     const char* name = hscap::pcap_if_name(st.adapters[index]);
     // Opening may take a while (a live adapter); the capture thread goes on meanwhile.
+    st.errbuf[0] = '\0';
     hscap::Handle* fresh =
         hscap::pcap_open_live(name, settings().snaplen.load(), 1, kReadTimeoutMs, st.errbuf);
+    st.open_failure = fresh ? std::string() : shell_open_failure_text(name, st.errbuf);
     // A pass waiting for frames on the old handle ends now rather than at its time-out.
     // Only this thread changes the handle, so reading it here needs no lock.
     hscap::interrupt(st.capture.handle);
@@ -70,6 +72,21 @@ void shell_open_adapter(unsigned index) {
     // the lock at the start of every pass.
     hscap::pcap_close(old);
     settings().interface.store(static_cast<int>(index));
+}
+
+std::string shell_open_failure_text(const char* name, const char* reason) {
+    const std::string adapter = name ? name : "";
+    std::string r = reason && *reason ? reason : "no reason given";
+    if (!adapter.empty() && r.rfind(adapter + ": ", 0) == 0) r.erase(0, adapter.size() + 2);  // named once is enough
+    while (!r.empty() && (r.back() == '.' || r.back() == ' ' || r.back() == '\n')) r.pop_back();
+    std::string text = "Cannot capture on " + adapter + ": " + r + ". ";
+    const bool rights = r.find("permission") != std::string::npos || r.find("not permitted") != std::string::npos;
+    if (rights)
+        text += "Live capture needs the cap_net_raw capability (see \"Live capture permissions\" in Help Topics "
+                "and the README), or open a capture file: hopscope FILE.pcap";
+    else
+        text += "Choose another adapter (File > Choose Adapter), or open a capture file: hopscope FILE.pcap";
+    return text;
 }
 
 void shell_start_threads() {

@@ -35,6 +35,8 @@ struct ShellState {
     std::thread capture_worker;
     std::time_t start_time = 0;
     std::string settings_path;
+    // Why the current adapter could not be opened, for the status bar; empty when it was.
+    std::string open_failure;
 };
 
 ShellState& shell_state();
@@ -56,8 +58,14 @@ int shell_startup(const std::vector<std::string>& capture_files, const std::stri
 
 // Opens adapter `index` with the start-up parameters and makes it, and its network,
 // the capture thread's for its next pass; the previous handle is closed. A failed open
-// leaves the handle null (the thread idles). Stores `index` as the "interface" setting.
+// leaves the handle null (the thread idles) and its reason in `open_failure`. Stores
+// `index` as the "interface" setting.
 void shell_open_adapter(unsigned index);
+
+// What the status bar says when adapter `name` could not be opened for the capture
+// library's reason `reason`: the reason, and what the user can do about it (the rights
+// live capture needs, or a capture file).
+[[nodiscard]] std::string shell_open_failure_text(const char* name, const char* reason);
 
 // Starts the capture-and-draw thread on the capture context, then the resolver and the
 // alarm thread.
