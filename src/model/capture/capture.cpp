@@ -143,14 +143,21 @@ int add_capture_file(const char* path, Pace pace, bool loop, char* errbuf) {
         set_error(errbuf, "no capture file named");
         return -1;
     }
-    // Opened once here and kept: a pipe or a FIFO gives its frames only once, so the
-    // first open of the source reads through this same handle.
+    // Opened here to check it. A pipe or a FIFO gives its frames only once, so the first
+    // open of such a source reads through this same handle.
     pcap_t* p = open_file(path, errbuf);
     if (!p) return -1;
     struct stat st {};
     const bool regular = std::strcmp(path, "-") != 0 && ::stat(path, &st) == 0 && S_ISREG(st.st_mode);
+    // A regular file is opened afresh by each open of the source, as any file is; only a
+    // pipe, a FIFO or standard input keeps this first opening for it.
+    const int datalink = pcap_datalink(p);
+    if (regular) {
+        ::pcap_close(p);
+        p = nullptr;
+    }
     std::lock_guard<std::mutex> lock(g_sources.mutex);
-    g_sources.files.push_back(FileSource{path, pace, loop, pcap_datalink(p), regular, p});
+    g_sources.files.push_back(FileSource{path, pace, loop, datalink, regular, p});
     return 0;
 }
 

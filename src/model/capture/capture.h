@@ -48,9 +48,9 @@ enum class Pace {
 };
 
 // Registers a capture file as a capture source; call before pcap_lookupdevs. "-" is
-// standard input (adapter name "stdin"). The file is opened here, once, and the first
-// pcap_open_live of the source reads through that same opening, so a pipe or a FIFO
-// works; only a regular file is opened again (to loop, or after an adapter switch).
+// standard input (adapter name "stdin"). The file is opened here to check it; for a
+// pipe, a FIFO or standard input the first pcap_open_live of the source reads through
+// that same opening, so they work; a regular file is opened again by each open.
 // Returns 0, or -1 with a message in errbuf (which must hold kErrbufSize bytes) when
 // the file cannot be read as a capture.
 int add_capture_file(const char* path, Pace pace, bool loop, char* errbuf);
