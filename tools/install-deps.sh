@@ -6,7 +6,8 @@ packages=(
   g++ cmake ninja-build pkg-config make python3
   libpcap-dev qt6-base-dev qt6-multimedia-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  tshark tcpdump iproute2 clang libclang-rt-14-dev
+  tshark tcpdump tcpreplay iproute2 clang libclang-rt-14-dev
+  libcap-dev libcap2-bin
   xvfb xauth imagemagick fonts-liberation fonts-dejavu-core
   hershey-fonts-data ieee-data
 )

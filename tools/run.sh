@@ -9,10 +9,10 @@
 # - Creates the settings key file when it is missing, as an installer would: the data
 #   paths point at the shipped files in data/, and the files the program rewrites at exit
 #   (alarm file, custom focus file) at a copy in the user's data directory.
-# - Starts the program on live capture when it can (root and an Ethernet adapter that is
-#   up), otherwise on the bundled demo capture data/demo.pcap, so that traffic shows at
-#   once. --demo and --live choose; capture files named on the command line are used as
-#   they are.
+# - Starts the program on live capture when it can (root or a capture helper given
+#   cap_net_raw, and an Ethernet adapter that is up), otherwise on the bundled demo
+#   capture data/demo.pcap, so that traffic shows at once. --demo and --live choose;
+#   capture files named on the command line are used as they are.
 # - Without a display it runs under Xvfb (xvfb-run).
 #
 # Environment: HOPSCOPE_SETTINGS names the settings key file (default
@@ -42,7 +42,7 @@ bash "$repo/tools/install-deps.sh"
 
 # --- build ------------------------------------------------------------------------
 cmake -S "$repo" -B "$build" -G Ninja -DHOPSCOPE_GUI=ON -DHOPSCOPE_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-ninja -C "$build" -j"$(nproc)" hopscope
+ninja -C "$build" -j"$(nproc)" hopscope hopscope-capture
 ((build_only)) && exit 0
 
 # --- settings key -----------------------------------------------------------------
@@ -72,7 +72,9 @@ export HOPSCOPE_SETTINGS="$key"
 
 # --- capture source ---------------------------------------------------------------
 can_capture_live() {
-    [[ $(id -u) -eq 0 ]] || return 1
+    # Root, or a capture helper that was given cap_net_raw (README: Live capture).
+    [[ $(id -u) -eq 0 ]] || getcap "$build/src/model/capture/helper/hopscope-capture" 2>/dev/null |
+        grep -q cap_net_raw || return 1
     local dev
     for dev in /sys/class/net/*; do
         [[ "$(cat "$dev/type" 2>/dev/null)" == 1 && "$(cat "$dev/operstate" 2>/dev/null)" == up ]] && return 0

@@ -8,6 +8,7 @@
 
 #include "alarm/alarm.h"
 #include "alarm/engine_state.h"
+#include "base/spawn.h"
 #include "model/net.h"
 #include "model/topn.h"
 
@@ -140,18 +141,9 @@ int alarm_start_command(Alarm& alarm) {
     for (std::string& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
     // The command starts with the default signal handling, whatever this process blocks.
-    posix_spawnattr_t attr;
-    if (posix_spawnattr_init(&attr) != 0) return -1;
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, argv[0], nullptr, &attr, argv.data(), environ);
-    posix_spawnattr_destroy(&attr);
-    if (rc != 0) return -1;  // failure to start is ignored
+    if (spawn_with_default_signals(&pid, argv[0], nullptr, argv.data(), environ, true) != 0)
+        return -1;  // failure to start is ignored
     alarm.command_pid = pid;
     return 1;
 }

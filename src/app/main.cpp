@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     const QStringList args = QCoreApplication::arguments();
     for (qsizetype i = 1; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
-            std::puts("usage: hopscope [CAPTURE-FILE...]");
+            std::puts("usage: hopscope [CAPTURE-FILE...]   (- reads a capture from standard input)");
             return 0;
         }
         files.push_back(ui_engine_text(args[i]));

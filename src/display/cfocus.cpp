@@ -109,9 +109,13 @@ const FocusDictionary& cfocus_read(const char* path) {
     g_focus.dictionary.clear();
     if (!path) path = "";
     std::string bytes;
-    if (file_read_all(native_path(path), &bytes) != FileRead::ok) {
+    if (const FileRead read = file_read_all(native_path(path), &bytes, kDataFileLimits); read != FileRead::ok) {
         const std::string text = std::string("Custom Focus: Could not open file ") + path + " for parsing";
         message_show(kProductName, text.c_str(), MessageIcon::Warning);
+        if (read != FileRead::cannot_open) {
+            std::printf("cfocus_read: Warning - %s %s\n", path, file_read_problem(read, kDataFileLimits).c_str());
+            std::fflush(stdout);
+        }
         return g_focus.dictionary;
     }
     CfocusContents c = cfocus_parse(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), palette());

@@ -26,10 +26,9 @@ ProtocolNode* engine_load_protocols(const char* path, bool classify) {
 EngineStatus engine_read_names(const char* ethers, const char* manufacturers, bool required) {
     if (ethers && ethers_read(ethers) != 0 && required) return EngineStatus::ethers_unreadable;
     if (manufacturers) {
-        if (required) {
-            if (!file_opens(native_path(manufacturers).c_str(), "rb")) return EngineStatus::manufacturers_unreadable;
-        }
-        manf_read(manufacturers);
+        bool opened = false;
+        manf_read(manufacturers, &opened);
+        if (required && !opened) return EngineStatus::manufacturers_unreadable;
     }
     return EngineStatus::ok;
 }

@@ -339,10 +339,11 @@ ProtocolNode* pdl_parse(const char* path) {
     symbol_reset();
     if (!path) path = "";
     std::string source;
-    if (file_read_all(native_path(path), &source) != FileRead::ok) {
+    if (const FileRead read = file_read_all(native_path(path), &source, kDataFileLimits); read != FileRead::ok) {
         const std::string text = std::string("Protocol Definition Language: Could not open file ") + path + " for parsing";
         message_show("Corvex", text.c_str(), MessageIcon::Warning);
-        std::printf("pdl_parse: Warning - %s not found\n", path);
+        if (read == FileRead::cannot_open) std::printf("pdl_parse: Warning - %s not found\n", path);
+        else std::printf("pdl_parse: Warning - %s %s\n", path, file_read_problem(read, kDataFileLimits).c_str());
         std::fflush(stdout);
         return nullptr;
     }

@@ -63,9 +63,15 @@ bool replay_map_open(const ReplayMapOptions& o) {
     Focus command_line_focus;
     std::snprintf(command_line_focus.name, sizeof command_line_focus.name, "--focus");
     if (!o.focus.empty() && !parse_focus(o.focus, &command_line_focus)) return false;
-    if (!o.cfdump.empty() && !file_opens(o.cfdump.c_str(), "rb")) {
-        std::fprintf(stderr, "hopscope-replay: cannot read the focus file %s\n", o.cfdump.c_str());
-        return false;
+    if (!o.cfdump.empty()) {
+        // Checked as the focus file's reader reads it, so that a device or a FIFO is
+        // refused here, with the reason, and never waited on.
+        std::string bytes;
+        if (const FileRead read = file_read_all(o.cfdump, &bytes, kDataFileLimits); read != FileRead::ok) {
+            std::fprintf(stderr, "hopscope-replay: cannot read the focus file %s: it %s\n", o.cfdump.c_str(),
+                         file_read_problem(read, kDataFileLimits).c_str());
+            return false;
+        }
     }
     const std::string::size_type slash = font.rfind('/');
     const std::string dir = slash == std::string::npos ? std::string() : font.substr(0, slash + 1);

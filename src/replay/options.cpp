@@ -8,9 +8,10 @@
 
 void replay_usage(std::FILE* out) {
     std::fputs(
-        "usage: hopscope-replay [options] CAPTURE-FILE\n"
+        "usage: hopscope-replay [options] CAPTURE-FILE   (- reads the capture from standard input)\n"
         "  --dump               print the model after the last frame, one tab-separated record a line\n"
-        "  --timing             print frames, seconds and frames per second on standard error\n"
+        "  --timing             print frames, seconds, frames per second, and frames received and\n"
+        "                       dropped by the capture, on standard error\n"
         "  --protocols FILE     protocol definition file (default: none, frames are not classified)\n"
         "  --no-classify        ignore --protocols (for measuring the classifier's cost)\n"
         "  --live ADAPTER       capture from a live adapter instead of a file (needs capture rights)\n"
@@ -140,7 +141,7 @@ ReplayParse replay_parse_options(int argc, char** argv, ReplayOptions* o) {
         else if (a == "--help" || a == "-h") {
             replay_usage(stderr);
             return ReplayParse::help;
-        } else if (!a.empty() && a[0] == '-') {
+        } else if (a.size() > 1 && a[0] == '-') {
             std::fprintf(stderr, "hopscope-replay: unknown option %s\n", a.c_str());
             replay_usage(stderr);
             return ReplayParse::usage_error;

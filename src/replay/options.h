@@ -9,7 +9,7 @@
 
 struct ReplayOptions {
     bool dump = false;     // --dump: print the model after the last frame
-    bool timing = false;   // --timing: frames, seconds and frames per second on standard error
+    bool timing = false;   // --timing: frames, seconds, frames per second, received and dropped, on standard error
     EngineOptions engine;  // --protocols, --no-classify, --ethers, --manufacturers
     bool from_file = false;  // a capture file was named (else --live)
     std::string file;        // the capture file

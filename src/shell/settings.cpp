@@ -32,6 +32,26 @@ enum class Form {
     Integer,  // 32-bit value, any stored value of at most 4 bytes
 };
 
+// The range a value read from the key is held within (shell/README.md lists them): a
+// value beyond it takes the nearest end, so that a hand-edited key cannot make the map
+// blank or the windows vanish. A flag is 0 or 1 (any other stored value is 1); the
+// snap length keeps 0, which asks for whole frames.
+struct Range {
+    double lo = -HUGE_VAL, hi = HUGE_VAL;
+    bool flag = false;
+    bool zero_kept = false;
+};
+
+constexpr Range kAny{};
+constexpr Range kFlag{0, 1, true, false};
+constexpr Range kScale{0, 100};
+constexpr Range kTimeout{0, 365 * 24 * 3600};  // seconds: up to a year
+constexpr Range kColumn{0, 4096};              // column widths, pixels
+constexpr Range kWindow{50, 8192};             // window widths and heights, pixels
+constexpr Range kSnaplen{12, 262144, false, true};
+// Fewer than two hosts cannot hold a link; more than 16 M would outgrow any memory.
+constexpr Range kMaxHosts{kMinMaxHosts, kMaxMaxHosts};
+
 struct Entry {
     const char* name;
     Form form;
@@ -41,17 +61,24 @@ struct Entry {
     char* text = nullptr;
     std::atomic<double>* number = nullptr;
     std::atomic<int>* integer = nullptr;
+    Range range = kAny;
 };
 
 Entry text(const char* name, const char* def, char* buf) { return Entry{name, Form::Text, def, 0, 0, buf, nullptr, nullptr}; }
-Entry number(const char* name, double def, std::atomic<double>* v) {
-    return Entry{name, Form::Number, nullptr, def, 0, nullptr, v, nullptr};
+Entry number(const char* name, double def, std::atomic<double>* v, Range r) {
+    return Entry{name, Form::Number, nullptr, def, 0, nullptr, v, nullptr, r};
 }
 Entry timeout(const char* name, double def, std::atomic<int>* v) {
-    return Entry{name, Form::Timeout, nullptr, def, 0, nullptr, nullptr, v};
+    return Entry{name, Form::Timeout, nullptr, def, 0, nullptr, nullptr, v, kTimeout};
 }
-Entry integer(const char* name, int def, std::atomic<int>* v) {
-    return Entry{name, Form::Integer, nullptr, 0, def, nullptr, nullptr, v};
+Entry integer(const char* name, int def, std::atomic<int>* v, Range r) {
+    return Entry{name, Form::Integer, nullptr, 0, def, nullptr, nullptr, v, r};
+}
+
+double clamp_to(double v, const Range& r) {
+    if (r.flag) return v != 0 ? 1 : 0;
+    if (r.zero_kept && v == 0) return 0;
+    return v < r.lo ? r.lo : v > r.hi ? r.hi : v;
 }
 
 // Every value the load reads, in the order it reads them, with its form, its default
@@ -69,21 +96,21 @@ std::vector<Entry> load_table() {
         text("protocols", ".\\protocol.pdl", s.protocols),
         text("dbpath", ".\\", s.dbpath),
         text("focus", "Ethernet", s.focus),
-        number("font size", 0.5, &model.font_scale),
-        number("link scale", 0.6, &map.link_scale),
-        number("node scale", 0.2, &map.node_scale),
-        number("max node radius", 0.5, &map.max_node_radius),
+        number("font size", 0.5, &model.font_scale, Range{0, 10}),
+        number("link scale", 0.6, &map.link_scale, kScale),
+        number("node scale", 0.2, &map.node_scale, kScale),
+        number("max node radius", 0.5, &map.max_node_radius, Range{0, 10}),
         timeout("node timeout", 10, &model.node_timeout),
         timeout("link timeout", 5, &model.link_timeout),
-        number("net size", 55, &s.net_size),
-        integer("max link width", 100, &map.max_link_width),
-        integer("dynamic", 1, &map.dynamic),
-        integer("bytes", 1, &map.bytes),
-        integer("show name", 1, &map.show_name),
-        integer("show manufacturers", 0, &map.show_manufacturers),
-        integer("output 0", 150, &output.output[0]),
-        integer("output 1", 150, &output.output[1]),
-        integer("snaplen", 54, &s.snaplen),
+        number("net size", 55, &s.net_size, kAny),
+        integer("max link width", 100, &map.max_link_width, Range{0, 1000}),
+        integer("dynamic", 1, &map.dynamic, kFlag),
+        integer("bytes", 1, &map.bytes, kFlag),
+        integer("show name", 1, &map.show_name, kFlag),
+        integer("show manufacturers", 0, &map.show_manufacturers, kFlag),
+        integer("output 0", 150, &output.output[0], kColumn),
+        integer("output 1", 150, &output.output[1], kColumn),
+        integer("snaplen", 54, &s.snaplen, kSnaplen),
     };
     // The list windows' column widths and sizes (lists/lists.h), kind by kind.
     static const char* const list_keys[][kListMaxColumns + 2] = {
@@ -98,12 +125,13 @@ std::vector<Entry> load_table() {
     for (int k = 0; k < kListKinds; ++k) {
         const ListKindInfo& info = list_kind_info(list_order[k]);
         ListWindowSettings& w = list_window_settings(list_order[k]);
-        for (int c = 0; c < info.columns; ++c) t.push_back(integer(list_keys[k][c], info.default_width[c], &w.width[c]));
-        t.push_back(integer(list_keys[k][kListMaxColumns], info.default_x, &w.x));
-        t.push_back(integer(list_keys[k][kListMaxColumns + 1], info.default_y, &w.y));
+        for (int c = 0; c < info.columns; ++c) t.push_back(integer(list_keys[k][c], info.default_width[c], &w.width[c], kColumn));
+        t.push_back(integer(list_keys[k][kListMaxColumns], info.default_x, &w.x, kWindow));
+        t.push_back(integer(list_keys[k][kListMaxColumns + 1], info.default_y, &w.y, kWindow));
     }
-    t.push_back(integer("interface", 0, &s.interface));
-    t.push_back(integer("max hosts", kDefaultMaxHosts, &model.max_hosts));
+    // An adapter index that is out of range is reset to 0 by the start-up itself.
+    t.push_back(integer("interface", 0, &s.interface, kAny));
+    t.push_back(integer("max hosts", kDefaultMaxHosts, &model.max_hosts, kMaxHosts));
     return t;
 }
 
@@ -238,8 +266,8 @@ int default_load(const char* key_path) {
                     key.set(e.name, kRegText, format_number(e.number_default));
                     created = true;
                 }
-                if (e.form == Form::Number) e.number->store(v);
-                else e.integer->store(truncate_to_int(v));
+                if (e.form == Form::Number) e.number->store(clamp_to(v, e.range));
+                else e.integer->store(static_cast<int>(clamp_to(truncate_to_int(v), e.range)));
                 break;
             }
             case Form::Integer: {
@@ -249,14 +277,11 @@ int default_load(const char* key_path) {
                     key.set(e.name, kRegDword, regfile_dword(v));
                     created = true;
                 }
-                e.integer->store(v);
+                e.integer->store(static_cast<int>(clamp_to(v, e.range)));
                 break;
             }
         }
     }
-    // Fewer than two hosts cannot hold a link; more than 16 M would outgrow any memory.
-    ModelSettings& model = model_settings();
-    model.max_hosts.store(std::clamp(model.max_hosts.load(), kMinMaxHosts, kMaxMaxHosts));
     // A failed write of the created defaults is ignored, as every write of the key.
     if (created && !write_key_file(key_path, regfile_format(key, kSettingsKeyName)))
         std::fprintf(stderr, "default_load: Warning - cannot write %s\n", key_path);

@@ -1,10 +1,16 @@
 // Bounded byte reads, whole-file reads and the write-then-replace of src/base.
 #include <gtest/gtest.h>
 #include <dirent.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -114,10 +120,18 @@ TEST(FileRead, WholeFilesWithinTheirLimits) {
 
     FileReadLimits regular;
     regular.regular_only = true;
-    EXPECT_EQ(file_read_all(fifo, &out, regular), FileRead::cannot_open);  // and does not wait for a writer
-    EXPECT_EQ(file_read_all(dir, &out, regular), FileRead::cannot_open);
+    EXPECT_EQ(file_read_all(fifo, &out, regular), FileRead::not_regular);  // and does not wait for a writer
+    EXPECT_EQ(file_read_all(dir, &out, regular), FileRead::not_regular);
+    EXPECT_EQ(file_read_all("/dev/zero", &out, regular), FileRead::not_regular);
+    EXPECT_EQ(file_read_all("/dev/zero", &out, kDataFileLimits), FileRead::not_regular);
     regular.max_size = 9;
-    EXPECT_EQ(file_read_all(file, &out, regular), FileRead::read_error);
+    EXPECT_EQ(file_read_all(file, &out, regular), FileRead::too_large);
+    EXPECT_EQ(file_read_problem(FileRead::too_large, regular), "is larger than 9 bytes");
+    EXPECT_EQ(file_read_problem(FileRead::not_regular), "is not a regular file");
+    // Without regular_only, the cap still ends an endless file.
+    FileReadLimits capped;
+    capped.max_size = 1 << 20;
+    EXPECT_EQ(file_read_all("/dev/zero", &out, capped), FileRead::too_large);
     regular.max_size = 10;
     EXPECT_EQ(file_read_all(file, &out, regular), FileRead::ok);
 
@@ -161,20 +175,115 @@ TEST(FileReplace, ReplacesWholeKeepingModeAndLinksAndLeavesNothingBeside) {
     EXPECT_EQ(names_in(dir), (std::set<std::string>{"key", "link", "made", "sub"}));
 }
 
-// Where nothing can be made beside the file, it is rewritten in place; where it cannot
-// be written either, it is left as it was.
-TEST(FileReplace, ADirectoryWithoutWriteAccessFallsBackToWritingInPlace) {
-    if (::geteuid() == 0) GTEST_SKIP() << "file modes do not bind root";
+// Runs `check` as an ordinary user (nobody) in a child process when this process is
+// root, whom file modes do not bind; as this user otherwise. The child's exit status
+// carries the result: 0 when every expectation held.
+static int as_ordinary_user(const std::function<bool()>& check) {
+    if (::geteuid() != 0) return check() ? 0 : 1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+        ::_exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 2;
+}
+
+// Nothing can be made beside the file: the old file stays whole and nothing is written
+// in place (a kill during an in-place rewrite would leave it empty).
+TEST(FileReplace, ADirectoryWithoutWriteAccessLeavesTheOldFileWhole) {
     const std::string dir = fresh_dir("file-replace-locked");
     const std::string file = dir + "/key", locked = dir + "/locked";
     write(file, "old");
     write(locked, "kept");
     ASSERT_EQ(::chmod(locked.c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(file.c_str(), 0666), 0);  // writable by anyone, in a directory that is not
     ASSERT_EQ(::chmod(dir.c_str(), 0555), 0);
-    EXPECT_TRUE(file_replace(file, "in place", ReplaceMode::existing));
-    EXPECT_EQ(read(file), "in place");
-    EXPECT_FALSE(file_replace(locked, "lost", ReplaceMode::create));
+    EXPECT_EQ(as_ordinary_user([&] {
+                  return !file_replace(file, "in place", ReplaceMode::existing) &&
+                         !file_replace(locked, "lost", ReplaceMode::create) &&
+                         !file_replace(dir + "/new", "x", ReplaceMode::create);
+              }),
+              0);
+    EXPECT_EQ(read(file), "old");
     EXPECT_EQ(read(locked), "kept");
     EXPECT_EQ(names_in(dir), (std::set<std::string>{"key", "locked"}));
     ::chmod(dir.c_str(), 0755);
+}
+
+// A write that fails half-way (a size limit standing in for a full disk) leaves the old
+// file as it was and no new file beside it.
+TEST(FileReplace, AWriteThatFailsHalfWayLeavesTheOldFileWhole) {
+    const std::string dir = fresh_dir("file-replace-full");
+    const std::string file = dir + "/key";
+    const std::string old(3000, 'o');
+    write(file, old);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const bool small = file_replace(file, std::string(4000, 's'), ReplaceMode::existing);
+        const bool large = file_replace(file, std::string(10000, 'l'), ReplaceMode::existing);
+        ::_exit(small && !large ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(read(file), std::string(4000, 's'));
+    EXPECT_EQ(names_in(dir), (std::set<std::string>{"key"}));
+}
+
+// The same on a real full file system: a tmpfs of 64 KiB, mounted in a mount namespace
+// of a child process (needs root).
+TEST(FileReplace, AFullFileSystemLeavesTheOldFileWhole) {
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+    const std::string dir = fresh_dir("file-replace-tmpfs");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=64k") != 0)
+            ::_exit(77);
+        const std::string file = dir + "/key";
+        const std::string old(20000, 'o');
+        write(file, old);
+        if (read(file) != old) ::_exit(3);
+        const bool fits = file_replace(file, std::string(30000, 'f'), ReplaceMode::existing);
+        const bool too_big = file_replace(file, std::string(60000, 'x'), ReplaceMode::existing);
+        ::_exit(fits && !too_big && read(file) == std::string(30000, 'f') &&
+                        names_in(dir) == std::set<std::string>{"key"}
+                    ? 0
+                    : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no mount namespace here";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// A link planted by another user is never followed: the file it points to keeps its
+// contents and its mode. Names beside the file are made with O_EXCL, so a planted
+// name is never written through either.
+TEST(FileReplace, ALinkPlantedByAnotherUserIsRefused) {
+    if (::geteuid() != 0) GTEST_SKIP() << "planting a link of another owner needs root";
+    const std::string dir = fresh_dir("file-replace-planted");
+    ASSERT_EQ(::chmod(dir.c_str(), 01777), 0);
+    const std::string secret = dir + "/secret", key = dir + "/key";
+    write(secret, "secret");
+    ASSERT_EQ(::chmod(secret.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("secret", key.c_str()), 0);
+    ASSERT_EQ(::lchown(key.c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(file_replace(key, "overwritten", ReplaceMode::create));
+    EXPECT_FALSE(file_replace(key, "overwritten", ReplaceMode::existing));
+    EXPECT_EQ(read(secret), "secret");
+    EXPECT_EQ(mode_of(secret), 0600u);
+    EXPECT_EQ(names_in(dir), (std::set<std::string>{"key", "secret"}));
+    // A link of one's own is followed, as before.
+    ASSERT_EQ(::lchown(key.c_str(), 0, 0), 0);
+    EXPECT_TRUE(file_replace(key, "mine", ReplaceMode::existing));
+    EXPECT_EQ(read(secret), "mine");
+    EXPECT_EQ(mode_of(secret), 0600u);
 }

@@ -77,6 +77,9 @@ TEST_F(ModelTest, CaptureThreadRunsBesideReadersAndStopsOnTheStopEvent) {
     hscap::pcap_close(old);
     const uint64_t after_swap = ctx.passes;
     while (ctx.passes < after_swap + 20) std::this_thread::sleep_for(1ms);
+    // On a busy machine the reader may not have had its turn yet: wait until it has
+    // seen traffic, so that its figure below says something.
+    while (seen.load() == 0) std::this_thread::sleep_for(1ms);
 
     capture_signal_stop(&ctx);
     capture.join();  // returns once the stop event is seen

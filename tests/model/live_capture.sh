@@ -12,17 +12,11 @@ command -v ip >/dev/null || skip "iproute2 (ip) is not installed"
 ns=hs-live-$$
 near=hsn$$
 far=hsf$$
-cleanup() { ip link del "$near" 2>/dev/null; ip netns del "$ns" 2>/dev/null; rm -rf "$tmp"; }
+source "$(dirname "$0")/../support/veth.sh"
+cleanup() { veth_remove "$ns" "$near"; rm -rf "$tmp"; }
 tmp=$(mktemp -d)
 trap cleanup EXIT
-ip netns add "$ns" 2>/dev/null || skip "cannot create a network namespace here"
-ip link add "$near" type veth peer name "$far" 2>/dev/null || skip "cannot create a veth pair here"
-ip link set "$far" netns "$ns"
-# No IPv6 on the pair, so nothing but our frames crosses it.
-sysctl -qw "net.ipv6.conf.$near.disable_ipv6=1" 2>/dev/null
-ip netns exec "$ns" sysctl -qw "net.ipv6.conf.$far.disable_ipv6=1" 2>/dev/null
-ip link set "$near" up
-ip netns exec "$ns" ip link set "$far" up
+why=$(veth_make "$ns" "$near" "$far") || skip "$why"
 
 "$replay" --live "$near" --duration 6 --dump >"$tmp/dump" 2>"$tmp/err" &
 pid=$!

@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "alarm/output.h"
 #include "display/map_settings.h"
 #include "lists/lists.h"
 #include "model/net.h"
@@ -162,10 +168,10 @@ TEST(SettingsLoad, TimeoutsAreTruncatedToWholeSecondsAndSavedFromTheInt) {
     };
     const Case cases[] = {
         {"7.9", 7, "7.000000"},
-        {"-7.9", -7, "-7.000000"},
+        {"-7.9", 0, "0.000000"},           // below the range (setting_ranges.txt): its lower end
         {" 12abc", 12, "12.000000"},       // the standard conversion takes the number prefix
         {"abc", 0, "0.000000"},            // and gives 0 without one
-        {"1e300", INT_MAX, "2147483647.000000"},
+        {"1e300", 31536000, "31536000.000000"},  // a year, the range's upper end
         {"nan", 10, "10.000000"},          // not a number: the default
         {"inf", 10, "10.000000"},
     };
@@ -223,13 +229,13 @@ TEST(SettingsLoad, AnIntegerIsAnyValueOfAtMostFourBytes) {
     };
     const Case cases[] = {
         {"\"12345\"", 54, "\"snaplen\"=dword:00000036"},  // text of 5 bytes: unreadable
-        {"\"1234\"", 0x34333231, ""},                      // text of 4 bytes: its bytes
+        {"\"1234\"", 262144, ""},                          // text of 4 bytes: its bytes, clamped
         {"\"ab\"", 0x6261, ""},                            // fewer bytes: the rest stay 0
         {"\"\"", 0, ""},
         {"hex:01,02,03,04,05", 54, "\"snaplen\"=dword:00000036"},
-        {"hex:ff,ff,ff,ff", -1, ""},
+        {"hex:ff,ff,ff,ff", 12, ""},                       // -1, below the range
         {"dword:00000080", 128, ""},
-        {"dword:ffffffff", -1, ""},
+        {"dword:ffffffff", 12, ""},
         {"dword:", 54, "\"snaplen\"=dword:00000036"},     // malformed: missing
     };
     for (const Case& c : cases) {
@@ -335,4 +341,91 @@ TEST(SettingsPath, EnvironmentThenXdgThenHome) {
     restore(kSettingsEnv, saved_env, env);
     restore("XDG_CONFIG_HOME", saved_xdg, xdg);
     restore("HOME", saved_home, home);
+}
+
+// Every row of setting_ranges.txt: a stored value beyond its range is held at the
+// nearest end, and the save writes the held value.
+TEST(SettingsLoad, ValuesBeyondTheirRangeAreClampedToIt) {
+    std::ifstream table(HOPSCOPE_TEST_DIR "/shell/data/setting_ranges.txt");
+    ASSERT_TRUE(table) << "setting_ranges.txt";
+    auto held = [](const std::string& name) -> double {
+        Settings& s = settings();
+        ModelSettings& m = model_settings();
+        MapSettings& map = map_settings();
+        if (name == "font size") return m.font_scale;
+        if (name == "link scale") return map.link_scale;
+        if (name == "node scale") return map.node_scale;
+        if (name == "max node radius") return map.max_node_radius;
+        if (name == "node timeout") return m.node_timeout;
+        if (name == "link timeout") return m.link_timeout;
+        if (name == "max link width") return map.max_link_width;
+        if (name == "dynamic") return map.dynamic;
+        if (name == "bytes") return map.bytes;
+        if (name == "show name") return map.show_name;
+        if (name == "show manufacturers") return map.show_manufacturers;
+        if (name == "output 0") return alarm_output_settings().output[0];
+        if (name == "output 1") return alarm_output_settings().output[1];
+        if (name == "wnode x") return list_window_settings(ListKind::host_watch).x;
+        if (name == "wnet y") return list_window_settings(ListKind::host_list).y;
+        if (name == "host 1") return list_window_settings(ListKind::top_hosts).width[1];
+        if (name == "link x") return list_window_settings(ListKind::top_links).x;
+        if (name == "alarm y") return list_window_settings(ListKind::top_alarms).y;
+        if (name == "snaplen") return s.snaplen;
+        if (name == "interface") return s.interface;
+        ADD_FAILURE() << "no such setting in the test: " << name;
+        return -12345;
+    };
+    auto trim = [](std::string t) {
+        t.erase(0, t.find_first_not_of(' '));
+        t.erase(t.find_last_not_of(' ') + 1);
+        return t;
+    };
+    int rows = 0;
+    for (std::string line; std::getline(table, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        const size_t a = line.find('|'), b = line.find('|', a + 1);
+        ASSERT_NE(b, std::string::npos) << line;
+        const std::string name = trim(line.substr(0, a)), stored = trim(line.substr(a + 1, b - a - 1));
+        const double want = std::stod(trim(line.substr(b + 1)));
+        SCOPED_TRACE(line);
+        const std::string path = key_file("range.reg", key_with("\"" + name + "\"=" + stored + "\n"));
+        ASSERT_EQ(default_load(path.c_str()), 1);
+        EXPECT_DOUBLE_EQ(held(name), want);
+        ASSERT_EQ(default_save(path.c_str()), 1);
+        ASSERT_EQ(default_load(path.c_str()), 1);
+        EXPECT_DOUBLE_EQ(held(name), want);  // what was saved reads back as held
+        ++rows;
+    }
+    EXPECT_GE(rows, 30);
+}
+
+// The save meets a full disk (a file size limit stands in for it, in a child process):
+// the key stays exactly as it was, nothing is left beside it, and the failure is said
+// once on the standard error.
+TEST(SettingsSave, AFullDiskLeavesTheKeyWholeAndSaysSoOnce) {
+    const std::string path = key_file("full.reg", kDefaultsKey);
+    const std::string before = read_file(path);
+    const std::string said = path + ".said";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (default_load(path.c_str()) != 1) ::_exit(3);
+        map_settings().bytes = 0;  // a change to save
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{100, 100};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::fflush(stderr);
+        if (!std::freopen(said.c_str(), "a", stderr)) ::_exit(4);
+        const int saved = default_save(path.c_str());
+        std::fflush(stderr);
+        ::_exit(saved == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(read_file(path), before);
+    EXPECT_EQ(read_file(said), "default_save: Warning - cannot write " + path + "\n");
+    const std::string dir = path.substr(0, path.rfind('/'));
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        EXPECT_EQ(e.path().string().rfind(path + ".", 0) == 0 && e.path() != said, false) << e.path();
 }

@@ -2,17 +2,22 @@
 
 #include <pcap/pcap.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "model/capture/helper_client.h"
 
 namespace hscap {
 
@@ -24,6 +29,12 @@ struct FileSource {
     std::string path;
     Pace pace;
     bool loop;
+    int datalink = -1;
+    // A regular file can be opened again (a loop, a second open after an adapter
+    // switch); a pipe, a FIFO or standard input is read once, through the handle made
+    // when it was registered.
+    bool reopens = false;
+    pcap_t* opened = nullptr;  // the registration's handle, until the first open takes it
 };
 
 // The capture sources: the files registered and the adapter list, once fetched.
@@ -33,6 +44,10 @@ struct SourceState {
     std::vector<Adapter> adapters;  // storage of the fetched list
     std::vector<Adapter*> list;     // null-terminated
     bool fetched = false;
+    ~SourceState() {
+        for (FileSource& f : files)
+            if (f.opened) ::pcap_close(f.opened);
+    }
 };
 SourceState g_sources;
 
@@ -50,10 +65,19 @@ std::string base_name(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The adapter name of a capture file: its base name; "-" is standard input.
+std::string source_name(const std::string& path) { return path == "-" ? "stdin" : base_name(path); }
+
+// A text that begins with the source's name: the library's own texts often do already.
+std::string named(const std::string& name, const std::string& text) {
+    return text.compare(0, name.size(), name) == 0 ? text : name + ": " + text;
+}
+
 pcap_t* open_file(const std::string& path, char* errbuf) {
     char err[PCAP_ERRBUF_SIZE] = {};
     pcap_t* p = pcap_open_offline_with_tstamp_precision(path.c_str(), PCAP_TSTAMP_PRECISION_MICRO, err);
-    if (!p) set_error(errbuf, path + ": " + err);
+    // The library's text names the file itself when the file cannot be opened.
+    if (!p) set_error(errbuf, named(path, err));
     return p;
 }
 
@@ -67,9 +91,9 @@ int32_t live_network_type(const pcap_if_t* d) {
     return 0;
 }
 
-const FileSource* find_file(const char* name) {
-    for (const FileSource& f : g_sources.files)
-        if (base_name(f.path) == name || f.path == name) return &f;
+FileSource* find_file(const char* name) {
+    for (FileSource& f : g_sources.files)
+        if (source_name(f.path) == name || f.path == name) return &f;
     return nullptr;
 }
 
@@ -98,23 +122,49 @@ struct Handle {
     int timeout_ms = 600; // live adapters: read time-out
     int wake_fd = -1;     // ends a wait of a dispatch early (interrupt)
     uint64_t delivered = 0;
+    std::unique_ptr<HelperStream> helper;  // live adapters opened through the capture helper
 };
+
+namespace {
+
+// Whether a live adapter is opened through the capture helper: always when there is
+// one, unless HOPSCOPE_CAPTURE=direct asks for the capture in this process (which then
+// needs the capability itself, as root has it). Without a helper the capture is direct.
+bool through_helper() {
+    const char* how = std::getenv("HOPSCOPE_CAPTURE");
+    if (how && std::strcmp(how, "direct") == 0) return false;
+    return !helper_path().empty();
+}
+
+}  // namespace
 
 int add_capture_file(const char* path, Pace pace, bool loop, char* errbuf) {
     if (!path || !*path) {
         set_error(errbuf, "no capture file named");
         return -1;
     }
+    // Opened here to check it. A pipe or a FIFO gives its frames only once, so the first
+    // open of such a source reads through this same handle.
     pcap_t* p = open_file(path, errbuf);
     if (!p) return -1;
-    pcap_close(p);
+    struct stat st {};
+    const bool regular = std::strcmp(path, "-") != 0 && ::stat(path, &st) == 0 && S_ISREG(st.st_mode);
+    // A regular file is opened afresh by each open of the source, as any file is; only a
+    // pipe, a FIFO or standard input keeps this first opening for it.
+    const int datalink = pcap_datalink(p);
+    if (regular) {
+        ::pcap_close(p);
+        p = nullptr;
+    }
     std::lock_guard<std::mutex> lock(g_sources.mutex);
-    g_sources.files.push_back(FileSource{path, pace, loop});
+    g_sources.files.push_back(FileSource{path, pace, loop, datalink, regular, p});
     return 0;
 }
 
 void reset_sources() {
     std::lock_guard<std::mutex> lock(g_sources.mutex);
+    for (FileSource& f : g_sources.files)
+        if (f.opened) ::pcap_close(f.opened);
     g_sources.files.clear();
     g_sources.adapters.clear();
     g_sources.list.clear();
@@ -129,12 +179,9 @@ Adapter** pcap_lookupdevs(char* errbuf) {
     g_sources.fetched = true;
     for (const FileSource& f : g_sources.files) {
         Adapter a{};
-        copy_text(a.name, base_name(f.path));
-        copy_text(a.description, "Capture file " + f.path);
-        char err[kErrbufSize] = {};
-        pcap_t* p = open_file(f.path, err);
-        a.network_type = !p ? -1 : (pcap_datalink(p) == DLT_EN10MB ? 0 : 1);
-        if (p) ::pcap_close(p);
+        copy_text(a.name, source_name(f.path));
+        copy_text(a.description, f.path == "-" ? std::string("Capture from standard input") : "Capture file " + f.path);
+        a.network_type = f.datalink == DLT_EN10MB ? 0 : 1;
         g_sources.adapters.push_back(a);
     }
     pcap_if_t* devs = nullptr;
@@ -167,20 +214,35 @@ Handle* pcap_open_live(const char* name, int snaplen, int promisc, int timeout_m
     }
     FileSource file;
     bool is_file = false;
+    pcap_t* opened = nullptr;
     {
         std::lock_guard<std::mutex> lock(g_sources.mutex);
-        if (const FileSource* f = find_file(name)) {
+        if (FileSource* f = find_file(name)) {
             file = *f;
+            file.opened = nullptr;
             is_file = true;
+            opened = f->opened;
+            f->opened = nullptr;
         }
     }
     auto* h = new Handle{};
     if (is_file) {
         h->is_file = true;
         h->file = file;
-        h->pcap = open_file(file.path, errbuf);
+        if (opened) h->pcap = opened;
+        else if (file.reopens) h->pcap = open_file(file.path, errbuf);
+        else set_error(errbuf, file.path + ": was read once already (a pipe or standard input cannot be read again)");
+    } else if (through_helper()) {
+        h->file.path = name;
+        h->timeout_ms = timeout_ms;
+        h->helper = std::make_unique<HelperStream>();
+        if (!helper_start(h->helper.get(), helper_path(), name, snaplen, promisc, errbuf)) {
+            delete h;
+            return nullptr;
+        }
     } else {
         char err[PCAP_ERRBUF_SIZE] = {};
+        h->file.path = name;
         h->pcap = pcap_create(name, err);
         if (h->pcap) {
             pcap_set_snaplen(h->pcap, snaplen > 0 ? snaplen : 65535);
@@ -190,7 +252,7 @@ Handle* pcap_open_live(const char* name, int snaplen, int promisc, int timeout_m
             pcap_set_buffer_size(h->pcap, 32 * 1024 * 1024);
             int rc = pcap_activate(h->pcap);
             if (rc < 0) {
-                set_error(errbuf, std::string(name) + ": " + pcap_geterr(h->pcap));
+                set_error(errbuf, named(name, pcap_geterr(h->pcap)));
                 ::pcap_close(h->pcap);
                 h->pcap = nullptr;
             } else if (pcap_datalink(h->pcap) != DLT_EN10MB) {
@@ -206,10 +268,10 @@ Handle* pcap_open_live(const char* name, int snaplen, int promisc, int timeout_m
                 if (h->fd >= 0) pcap_setnonblock(h->pcap, 1, err);
             }
         } else {
-            set_error(errbuf, err);
+            set_error(errbuf, named(name, err));
         }
     }
-    if (!h->pcap) {
+    if (!h->pcap && !h->helper) {
         delete h;
         return nullptr;
     }
@@ -241,7 +303,7 @@ bool read_next(Handle* h) {
         }
         // End of file (or damage): loop when asked, so replay goes on with time moving
         // forward; otherwise the source is finished.
-        if (!h->file.loop || h->delivered == 0) break;
+        if (!h->file.loop || !h->file.reopens || h->delivered == 0) break;
         char err[kErrbufSize] = {};
         pcap_t* again = open_file(h->file.path, err);
         if (!again) break;
@@ -336,7 +398,16 @@ void live_trampoline(u_char* user, const pcap_pkthdr* hdr, const u_char* bytes) 
 }  // namespace
 
 int pcap_dispatch(Handle* h, int count, Handler handler, void* user) {
-    if (!h || !h->pcap || !handler) return -1;
+    if (!h || !handler) return -1;
+    if (h->helper) {
+        const int n = helper_dispatch(h->helper.get(), count, h->timeout_ms, h->wake_fd, handler, user, &h->delivered);
+        if (n < 0 && h->error.empty()) {
+            h->error = "capture on " + h->file.path + " stopped: " + h->helper->error;
+            h->error_taken = false;
+        }
+        return n;
+    }
+    if (!h->pcap) return -1;
     if (h->is_file) return dispatch_file(h, count, handler, user);
     LiveContext ctx{h, handler, user};
     int n = ::pcap_dispatch(h->pcap, count, live_trampoline, reinterpret_cast<u_char*>(&ctx));
@@ -351,6 +422,11 @@ int pcap_dispatch(Handle* h, int count, Handler handler, void* user) {
             }
         }
     }
+    if (n < 0 && h->error.empty()) {
+        // The adapter went away (unplugged, deleted, down): the capture ends here, and says so.
+        h->error = "capture on " + h->file.path + " stopped: " + pcap_geterr(h->pcap);
+        h->error_taken = false;
+    }
     return n < 0 ? -1 : n;
 }
 
@@ -359,6 +435,10 @@ int pcap_stats(Handle* h, Stats* stats) {
     *stats = Stats{0, 0};
     if (h->is_file) {
         stats->received = static_cast<uint32_t>(h->delivered);
+        return 0;
+    }
+    if (h->helper) {
+        *stats = h->helper->stats;
         return 0;
     }
     pcap_stat ps{};
@@ -371,6 +451,7 @@ int pcap_stats(Handle* h, Stats* stats) {
 void pcap_close(Handle* h) {
     if (!h) return;
     if (h->pcap) ::pcap_close(h->pcap);
+    if (h->helper) helper_stop(h->helper.get());
     if (h->wake_fd >= 0) ::close(h->wake_fd);
     delete h;
 }

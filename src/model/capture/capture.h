@@ -47,9 +47,12 @@ enum class Pace {
     Fastest,   // frames are delivered as fast as they are read
 };
 
-// Registers a capture file as a capture source; call before pcap_lookupdevs. The file
-// is opened once to check it. Returns 0, or -1 with a message in errbuf (which must
-// hold kErrbufSize bytes) when the file cannot be read as a capture.
+// Registers a capture file as a capture source; call before pcap_lookupdevs. "-" is
+// standard input (adapter name "stdin"). The file is opened here to check it; for a
+// pipe, a FIFO or standard input the first pcap_open_live of the source reads through
+// that same opening, so they work; a regular file is opened again by each open.
+// Returns 0, or -1 with a message in errbuf (which must hold kErrbufSize bytes) when
+// the file cannot be read as a capture.
 int add_capture_file(const char* path, Pace pace, bool loop, char* errbuf);
 // Forgets every registered file and the fetched adapter list (tests only).
 void reset_sources();
@@ -69,8 +72,9 @@ int pcap_dispatch(Handle* handle, int count, Handler handler, void* user);
 int pcap_stats(Handle* handle, Stats* stats);
 void pcap_close(Handle* handle);
 
-// A capture file that ended early because it is damaged keeps its error here, once:
-// the text is returned by the first call after the damage and null afterwards.
+// A capture file that ended early because it is damaged, or a live adapter whose
+// capture failed (it went away), keeps its error here, once: the text is returned by
+// the first call after the failure and null afterwards.
 [[nodiscard]] const char* take_error(Handle* handle);
 // True when a capture file that does not loop has delivered its last frame.
 [[nodiscard]] bool finished(const Handle* handle);

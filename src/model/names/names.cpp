@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "base/file.h"
 #include "base/memory.h"
 #include "base/path.h"
 #include "base/scan.h"
@@ -28,13 +29,21 @@ bool name_separator(char c) { return c == ':' || c == ' ' || c == '\t' || c == '
 // Reads a name file line by line, keeping at most `max_len` characters of each line:
 // the rest of a longer line is dropped, never read as a line of its own. A carriage
 // return before the line feed is not part of the line. Calls line_fn(text) for every
-// line that is not blank and not a comment, with leading white space removed.
-// Returns false when the file cannot be opened.
+// line that is not blank and not a comment, with leading white space removed. The file
+// is read whole within the data files' limits (base/file.h): a device or a FIFO is
+// refused at once, with a line on the standard output naming the file.
+// Returns false when the file cannot be opened or is refused.
 template <class F>
-bool read_name_file(const char* path, size_t max_len, F&& line_fn) {
+bool read_name_file(const char* who, const char* path, size_t max_len, F&& line_fn) {
     if (!path) return false;
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(native_path(path).c_str(), "rb"), std::fclose);
-    if (!file) return false;
+    std::string bytes;
+    if (const FileRead read = file_read_all(native_path(path), &bytes, kDataFileLimits); read != FileRead::ok) {
+        if (read != FileRead::cannot_open) {
+            std::printf("%s: Warning - %s %s\n", who, path, file_read_problem(read, kDataFileLimits).c_str());
+            std::fflush(stdout);
+        }
+        return false;
+    }
     std::string line;
     line.reserve(max_len);
     bool cut = false;  // the line is longer than max_len; the rest is being dropped
@@ -47,9 +56,9 @@ bool read_name_file(const char* path, size_t max_len, F&& line_fn) {
         line.clear();
         cut = false;
     };
-    for (int c; (c = std::getc(file.get())) != EOF;) {
+    for (const char c : bytes) {
         if (c == '\n') finish();
-        else if (line.size() < max_len) line.push_back(static_cast<char>(c));
+        else if (line.size() < max_len) line.push_back(c);
         else cut = true;
     }
     if (!line.empty()) finish();
@@ -126,7 +135,7 @@ int parse_address_line(const char* line, uint8_t* address, char* name) {
 int ethers_read(const char* path) {
     ensure_local_tables();
     const AddressType* type = netaddr_type(g_frame_address_type);
-    const bool opened = read_name_file(path, kEthersLineMax, [&](const char* line) {
+    const bool opened = read_name_file("ethers_read", path, kEthersLineMax, [&](const char* line) {
         uint8_t bytes[kEtherAddrLen];
         char name[kNameMax + 1];
         if (parse_address_line(line, bytes, name) != 0 || !type) return;
@@ -141,10 +150,10 @@ int ethers_read(const char* path) {
     return opened ? 0 : -1;
 }
 
-HashTable* manf_read(const char* path) {
+HashTable* manf_read(const char* path, bool* opened) {
     HashTable* table = hashtable_create(manufacturer_hash, netaddr_compare_key, netaddr_copy_key, hashtable_text_copy);
     const AddressType* type = netaddr_type(g_frame_address_type);
-    read_name_file(path, kManufacturersLineMax, [&](const char* line) {
+    const bool read = read_name_file("manf_read", path, kManufacturersLineMax, [&](const char* line) {
         NetAddress key;
         char name[kNameMax + 1];
         if (!type || parse_address_line(line, key.storage, name) != 0) return;
@@ -152,6 +161,7 @@ HashTable* manf_read(const char* path) {
         hashtable_replace(table, &key, name);
     });
     g_names.manufacturers.store(table, std::memory_order_release);
+    if (opened) *opened = read;
     return table;
 }
 

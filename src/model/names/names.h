@@ -75,8 +75,9 @@ void local_names_create();
 // Reads the manufacturers file into a new table (NetAddress -> copied name; a later
 // line for the same address replaces the name) and makes it the table that
 // manufacturer_of reads. A file that cannot be opened gives an empty table. Returns
-// the table; it is never freed.
-HashTable* manf_read(const char* path);
+// the table; it is never freed. *opened (when given) tells whether the file was read:
+// false when it cannot be opened or is refused (not a regular file, above 64 MiB).
+HashTable* manf_read(const char* path, bool* opened = nullptr);
 
 // The NameEntry for an address from the local names, or null (null address too).
 [[nodiscard]] const NameEntry* local_name_by_address(const NetAddress* address);

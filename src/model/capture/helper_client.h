@@ -1,0 +1,44 @@
+// The capture library's side of the capture helper (helper/main.cpp): starts
+// hopscope-capture for a live adapter and reads its capture stream (stream.h). Used by
+// capture.cpp only.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/capture/capture.h"
+
+namespace hscap {
+
+struct HelperStream {
+    pid_t pid = -1;
+    int fd = -1;                  // the stream's read end, non-blocking
+    std::vector<uint8_t> buffer;  // allocated once at start; frames are delivered in place
+    size_t begin = 0, end = 0;    // the bytes read and not yet taken
+    Stats stats{};                // the helper's latest counts
+    bool failed = false;          // the stream ended, was damaged or carried an error
+    std::string error;            // why, once failed
+};
+
+// The helper to start: the installed one beside an installed program, else the one of
+// this build; empty when there is none. A fixed path, never taken from the environment.
+[[nodiscard]] const std::string& helper_path();
+
+// Starts the helper on adapter `name` and waits for it to open the adapter. False with
+// errbuf filled (kErrbufSize bytes) when it did not.
+[[nodiscard]] bool helper_start(HelperStream* s, const std::string& path, const char* name, int snaplen, int promisc,
+                                char* errbuf);
+
+// Calls handler for up to `count` frames of the stream. When none is waiting, waits up
+// to timeout_ms for some, or until wake_fd is readable (wake_fd may be -1). Returns the
+// number delivered, or -1 once the stream has failed (s->error says why).
+int helper_dispatch(HelperStream* s, int count, int timeout_ms, int wake_fd, Handler handler, void* user,
+                    uint64_t* delivered);
+
+// Ends the helper and closes the stream.
+void helper_stop(HelperStream* s);
+
+}  // namespace hscap
