@@ -16,6 +16,7 @@
 #include "model/runtime.h"
 #include "replay/map.h"
 #include "replay/options.h"
+#include "replay/progress.h"
 #include "replay/reports.h"
 
 namespace {
@@ -99,6 +100,11 @@ int main(int argc, char** argv) {
                      err);
         return 1;
     }
+    if (o.filter_given && hscap::set_filter(handle, o.filter.c_str(), err) != 0) {
+        std::fprintf(stderr, "hopscope-replay: %s\n", err);
+        hscap::pcap_close(handle);
+        return 2;
+    }
     if (!o.from_file) std::fprintf(stderr, "capturing on %s\n", o.live.c_str());
 
     CaptureContext ctx;
@@ -112,12 +118,15 @@ int main(int argc, char** argv) {
     const auto t0 = std::chrono::steady_clock::now();
     auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(); };
     LoadStatistics load;  // the peak and average load, kept as the Statistics panel keeps them
+    ReplayProgress progress(o.from_file ? stderr : nullptr);
     while (!hscap::finished(handle) && (o.from_file || elapsed() < o.duration)) {
         const int n = capture_pass(&ctx, net, handle);
         if (alarms) replay_alarms_after_pass();
         if (n < 0) break;
         if (!o.reports.empty()) load_statistics_update(&load, net);
+        progress.update(elapsed(), hscap::delivered(handle), hscap::read_fraction(handle));
     }
+    progress.finish();
     const double secs = elapsed();
     if (o.timing) {
         const auto frames = hscap::delivered(handle);

@@ -105,6 +105,7 @@ std::vector<Entry> load_table() {
     t.push_back(integer("alarm x", 400, &s.alarm_x));
     t.push_back(integer("alarm y", 200, &s.alarm_y));
     t.push_back(integer("interface", 0, &s.interface));
+    t.push_back(text("filter", "", s.filter));
     return t;
 }
 

@@ -73,6 +73,7 @@ const char kDefaultsKey[] = R"(REGEDIT4
 "alarm x"=dword:00000190
 "alarm y"=dword:000000c8
 "interface"=dword:00000000
+"filter"=""
 )";
 
 std::string value_line(const std::string& key_text, const std::string& name) {

@@ -93,11 +93,15 @@ TEST(SavedInterface, CaptureFilesFromTheCommandLineDoNotMoveTheSavedAdapter) {
     EXPECT_EQ(shell_interface_to_save(2, 2, 0), 0);
 }
 
-TEST(FontFile, MustOpenForReadingAndWriting) {
+TEST(FontFile, MustBeARegularFileThatOpensForReading) {
     std::string path = testsupport::temp_path("font.bin");
     EXPECT_FALSE(shell_font_file_present(path.c_str()));
     write_file(path, "x");
     EXPECT_TRUE(shell_font_file_present(path.c_str()));
+    // An installed font is read-only: that is no reason to call it missing.
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    EXPECT_TRUE(shell_font_file_present(path.c_str()));
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
     EXPECT_FALSE(shell_font_file_present(testsupport::temp_path("").c_str()));  // a directory
     EXPECT_FALSE(shell_font_file_present(nullptr));
 }

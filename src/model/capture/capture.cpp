@@ -3,6 +3,7 @@
 #include <pcap/pcap.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -98,7 +99,26 @@ struct Handle {
     int timeout_ms = 600; // live adapters: read time-out
     int wake_fd = -1;     // ends a wait of a dispatch early (interrupt)
     uint64_t delivered = 0;
+    std::string filter;   // the capture filter's expression; empty: none
+    int64_t file_size = -1;  // capture files: bytes on disk
 };
+
+namespace {
+
+// Compiles `expression` against the handle's capture and installs it.
+bool apply_filter(pcap_t* p, const std::string& expression, std::string* error) {
+    bpf_program program{};
+    if (::pcap_compile(p, &program, expression.c_str(), 1, PCAP_NETMASK_UNKNOWN) != 0) {
+        *error = pcap_geterr(p);
+        return false;
+    }
+    const int rc = ::pcap_setfilter(p, &program);
+    if (rc != 0) *error = pcap_geterr(p);
+    ::pcap_freecode(&program);
+    return rc == 0;
+}
+
+}  // namespace
 
 int add_capture_file(const char* path, Pace pace, bool loop, char* errbuf) {
     if (!path || !*path) {
@@ -179,6 +199,8 @@ Handle* pcap_open_live(const char* name, int snaplen, int promisc, int timeout_m
         h->is_file = true;
         h->file = file;
         h->pcap = open_file(file.path, errbuf);
+        struct stat st {};
+        if (h->pcap && ::stat(file.path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) h->file_size = st.st_size;
     } else {
         char err[PCAP_ERRBUF_SIZE] = {};
         h->pcap = pcap_create(name, err);
@@ -245,6 +267,8 @@ bool read_next(Handle* h) {
         char err[kErrbufSize] = {};
         pcap_t* again = open_file(h->file.path, err);
         if (!again) break;
+        std::string ignored;  // it compiled against the same file before
+        if (!h->filter.empty()) (void)apply_filter(again, h->filter, &ignored);
         ::pcap_close(h->pcap);
         h->pcap = again;
         h->loop_offset_us += (h->last_us - h->loop_first_us) + 1000;
@@ -379,6 +403,31 @@ void interrupt(Handle* h) {
     if (!h || h->wake_fd < 0) return;
     const uint64_t one = 1;
     (void)!::write(h->wake_fd, &one, sizeof one);
+}
+
+int set_filter(Handle* h, const char* expression, char* errbuf) {
+    if (!h || !h->pcap) {
+        set_error(errbuf, "no capture to filter");
+        return -1;
+    }
+    const std::string text = expression ? expression : "";
+    // An empty expression compiles to a program that takes every frame.
+    std::string error;
+    if (!apply_filter(h->pcap, text, &error)) {
+        set_error(errbuf, "capture filter \"" + text + "\": " + error);
+        return -1;
+    }
+    h->filter = text;
+    return 0;
+}
+
+double read_fraction(Handle* h) {
+    if (!h || !h->is_file || h->file_size <= 0 || !h->pcap) return -1;
+    std::FILE* f = ::pcap_file(h->pcap);
+    const long at = f ? std::ftell(f) : -1;
+    if (at < 0) return -1;
+    const double fraction = static_cast<double>(at) / static_cast<double>(h->file_size);
+    return fraction > 1 ? 1 : fraction;
 }
 
 const char* take_error(Handle* h) {

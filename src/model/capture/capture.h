@@ -76,6 +76,16 @@ void pcap_close(Handle* handle);
 [[nodiscard]] bool finished(const Handle* handle);
 // Frames delivered so far by this handle.
 [[nodiscard]] uint64_t delivered(const Handle* handle);
+// Sets the capture filter of the handle: an expression in libpcap's filter syntax,
+// compiled by libpcap against the adapter or the capture file; frames it rejects are
+// never delivered. A file that loops keeps its filter. An empty or null expression
+// removes the filter. Returns 0, or -1 with libpcap's message, naming the expression,
+// in errbuf (the handle then keeps the filter it had).
+int set_filter(Handle* handle, const char* expression, char* errbuf);
+// How much of a capture file has been read, 0 to 1 (of its size on disk); -1 for a
+// live adapter or a file whose size is unknown.
+[[nodiscard]] double read_fraction(Handle* handle);
+
 // Ends the current or next wait of a dispatch on this handle early, so that the thread
 // inside pcap_dispatch returns promptly (with the frames it has, possibly none). Safe to
 // call from another thread while the handle is in use; the handle must stay open.
