@@ -98,6 +98,8 @@ int main(int argc, char** argv) {
     if (!handle) {
         std::fprintf(stderr, "hopscope-replay: cannot open %s: %s\n", o.from_file ? o.file.c_str() : o.live.c_str(),
                      err);
+        if (!o.from_file && hscap::missing_rights(err))
+            std::fprintf(stderr, "hopscope-replay: %s\n", hscap::rights_hint(o.live.c_str()).c_str());
         return 1;
     }
     if (o.filter_given && hscap::set_filter(handle, o.filter.c_str(), err) != 0) {

@@ -54,6 +54,12 @@ void shell_open_adapter(unsigned index) {
     // Opening may take a while (a live adapter); the capture thread goes on meanwhile.
     hscap::Handle* fresh =
         hscap::pcap_open_live(name, settings().snaplen.load(), 1, kReadTimeoutMs, st.errbuf);
+    if (!fresh && !st.rights_said && hscap::missing_rights(st.errbuf)) {
+        // A live adapter that cannot be opened for want of the rights would give a black
+        // map without a word: say it, once a run.
+        st.rights_said = true;
+        message_show(kErrorTitle, hscap::rights_hint(name).c_str(), MessageIcon::Error);
+    }
     const char* filter = settings().filter;
     if (fresh && *filter && !st.filter_failed) {
         char err[hscap::kErrbufSize] = {};
@@ -120,6 +126,7 @@ int shell_startup(const std::vector<std::string>& capture_files, const std::stri
     Settings& s = settings();
     st.settings_path = settings_path;
     st.filter_failed = false;
+    st.rights_said = false;
 
     default_load(settings_path.c_str());                  // 1. settings
     if (filter) std::snprintf(s.filter, sizeof s.filter, "%s", filter->c_str());

@@ -41,6 +41,8 @@ struct ShellState {
     // The "filter" setting failed to compile once this run: it has been reported and
     // is not tried again on the next adapter (the setting itself is kept).
     bool filter_failed = false;
+    // The missing capture rights have been said once this run.
+    bool rights_said = false;
 };
 
 ShellState& shell_state();
@@ -67,7 +69,8 @@ int shell_startup(const std::vector<std::string>& capture_files, const std::stri
 // Opens adapter `index` with the start-up parameters and makes it, and its network,
 // the capture thread's for its next pass; the previous handle is closed. A failed open
 // leaves the handle null (the thread idles). Stores `index` as the "interface" setting.
-// The "filter" setting is applied to the new handle; an expression that does not
+// An adapter that cannot be opened for want of the capture rights is said once a run
+// (hscap::rights_hint). The "filter" setting is applied to the new handle; an expression that does not
 // compile is reported once ("Hopscope Error", libpcap's message) and the capture runs
 // unfiltered.
 void shell_open_adapter(unsigned index);

@@ -88,7 +88,8 @@ UserKeyStatus shell_prepare_user_key(const std::string& key_path) {
         return UserKeyStatus::no_path;
     }
     struct stat st {};
-    if (::stat(key_path.c_str(), &st) != 0 && errno == ENOENT && ::lstat(key_path.c_str(), &st) != 0) {
+    // Missing: nothing at the path (a link to nowhere is something, and is left alone).
+    if (::lstat(key_path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
         const std::string data_dir = data_dir_of("protocol.pdl");
         const std::string user_dir = user_data_dir();
         if (data_dir.empty()) {
@@ -108,6 +109,7 @@ UserKeyStatus shell_prepare_user_key(const std::string& key_path) {
         }
         return UserKeyStatus::created;
     }
+    if (::stat(key_path.c_str(), &st) != 0) st = {};  // a link to nowhere: no regular file
     std::string text;
     FileReadLimits limits;
     limits.regular_only = true;

@@ -430,6 +430,17 @@ double read_fraction(Handle* h) {
     return fraction > 1 ? 1 : fraction;
 }
 
+bool missing_rights(const char* errbuf) {
+    return errbuf && (std::strstr(errbuf, "Operation not permitted") || std::strstr(errbuf, "Permission denied") ||
+                      std::strstr(errbuf, "permission"));
+}
+
+std::string rights_hint(const char* adapter) {
+    return std::string("Cannot capture on ") + (adapter ? adapter : "the adapter") +
+           ": live capture needs root or the capture rights (cap_net_raw on the capture helper; see \"CAPTURE "
+           "RIGHTS\" in hopscope(1)). Capture files need no rights.";
+}
+
 const char* take_error(Handle* h) {
     if (!h || h->error_taken) return nullptr;
     h->error_taken = true;

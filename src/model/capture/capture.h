@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace hscap {
 
@@ -85,6 +86,12 @@ int set_filter(Handle* handle, const char* expression, char* errbuf);
 // How much of a capture file has been read, 0 to 1 (of its size on disk); -1 for a
 // live adapter or a file whose size is unknown.
 [[nodiscard]] double read_fraction(Handle* handle);
+
+// Whether an open's error says that the capture rights are missing.
+[[nodiscard]] bool missing_rights(const char* errbuf);
+// What to tell the user then: "Cannot capture on ADAPTER: live capture needs root or
+// the capture rights (...)".
+[[nodiscard]] std::string rights_hint(const char* adapter);
 
 // Ends the current or next wait of a dispatch on this handle early, so that the thread
 // inside pcap_dispatch returns promptly (with the frames it has, possibly none). Safe to
