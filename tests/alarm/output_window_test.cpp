@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTimer>
 #include <QHeaderView>
 #include <QTreeWidget>
 
@@ -22,7 +23,13 @@ public:
         static char* argv[] = {name, nullptr};
         app_ = new QApplication(argc, argv);
     }
-    void TearDown() override { delete app_; }
+    // The program leaves its loop before the application goes, and what ends with the loop
+    // (the sound player) ends then: the tests do the same.
+    void TearDown() override {
+        QTimer::singleShot(0, app_, &QCoreApplication::quit);
+        app_->exec();
+        delete app_;
+    }
 
 private:
     QApplication* app_ = nullptr;

@@ -53,7 +53,7 @@ void play_now() {
     if (path.empty()) return;
     if (!st.sound) {
         // Gone before the application object is: a sound still playing ends with the loop.
-        st.sound = new QSoundEffect;
+        st.sound = new QSoundEffect(QCoreApplication::instance());
         QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, [] {
             delete actions_state().sound;
             actions_state().sound = nullptr;
