@@ -26,11 +26,14 @@
 #include "model/net.h"
 #include "model/netif.h"
 #include "reports/host_report.h"
+#include "capture_beside.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using Frame = std::vector<uint8_t>;
+using bench::Clock;
+using bench::Frame;
+using bench::apply;
+using bench::ms;
 
 void put16(Frame& f, unsigned v) {
     f.push_back(static_cast<uint8_t>(v >> 8));
@@ -71,54 +74,13 @@ Frame frame(unsigned src, unsigned dst, int kind) {
     return f;
 }
 
-int32_t g_clock = 1700000000;
-
-void apply(Network* net, const Frame& f) {
-    hscap::FrameHeader h{g_clock++ / 1000, 0, static_cast<uint32_t>(f.size()), static_cast<uint32_t>(f.size())};
-    netif_frame(net, &h, f.data());
-}
-
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-struct Waits {
-    std::vector<double> ms;
-    void print(const char* what) {
-        std::sort(ms.begin(), ms.end());
-        if (ms.empty()) return;
-        auto at = [&](double q) { return ms[std::min(ms.size() - 1, static_cast<size_t>(q * ms.size()))]; };
-        std::printf("%-34s passes %6zu  wait median %.3f ms  p99 %.3f ms  longest %.3f ms\n", what, ms.size(), at(0.5),
-                    at(0.99), ms.back());
-    }
-};
-
-// The capture thread's side: passes of 255 frames under the exclusive lock until `stop`.
-Waits capture(Network* net, const std::vector<Frame>& frames, const std::atomic<bool>& stop) {
-    Waits w;
-    size_t next = 0;
-    while (!stop.load()) {
-        const auto t0 = Clock::now();
-        {
-            ModelWriteLock lock;
-            w.ms.push_back(ms(Clock::now() - t0));
-            for (int i = 0; i < 255; ++i) apply(net, frames[next++ % frames.size()]);
-            net_refresh(net);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return w;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     const unsigned hosts = argc > 1 ? static_cast<unsigned>(std::atoi(argv[1])) : 5000;
     const unsigned peers = argc > 2 ? static_cast<unsigned>(std::atoi(argv[2])) : 4;
-    EngineOptions o;
-    o.protocols = std::string(HOPSCOPE_DATA_DIR) + "/protocol.pdl";
-    if (engine_start(o) != EngineStatus::ok) return 1;
-    Network* net = net_create("bench0");
-    net_list_add(net);
-    net_set_current(net);
+    Network* net = bench::start_network();
+    if (!net) return 1;
 
     std::vector<Frame> traffic;
     for (unsigned h = 0; h < hosts; ++h)
@@ -144,15 +106,15 @@ int main(int argc, char** argv) {
                 alone.front(), alone[2], stats.total_hold_seconds * 1000 / static_cast<double>(stats.pieces));
 
     std::atomic<bool> stop{false};
-    Waits quiet;
-    std::thread t([&] { quiet = capture(net, traffic, stop); });
+    bench::Series quiet;
+    std::thread t([&] { quiet = bench::capture_passes(net, traffic, stop); });
     std::this_thread::sleep_for(std::chrono::seconds(2));
     stop.store(true);
     t.join();
 
     stop.store(false);
-    Waits busy;
-    std::thread c([&] { busy = capture(net, traffic, stop); });
+    bench::Series busy;
+    std::thread c([&] { busy = bench::capture_passes(net, traffic, stop); });
     double longest_hold = 0, longest_report = 0;
     int reports = 0;
     const auto until = Clock::now() + std::chrono::seconds(2);
@@ -165,8 +127,8 @@ int main(int argc, char** argv) {
     }
     stop.store(true);
     c.join();
-    quiet.print("capture, no report:");
-    busy.print("capture, reports back to back:");
+    quiet.print_waits("capture, no report:");
+    busy.print_waits("capture, reports back to back:");
     std::printf("reports written meanwhile %d, longest %.1f ms; longest lock hold for one piece %.3f ms\n", reports,
                 longest_report, longest_hold);
     if (!std::getenv("HOPSCOPE_BENCH_KEEP"))

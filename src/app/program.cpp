@@ -9,6 +9,7 @@
 #include "shell/qt/main_window.h"
 #include "graphics/graphics.h"
 #include "graphics/hershey.h"
+#include "lists/qt/list_window.h"
 #include "model/net.h"
 #include "reports/qt/report_viewer.h"
 #include "reports/reports.h"
@@ -79,7 +80,10 @@ void app_install_program_steps() {
     //   PENDING (adapter chooser, shell/qt): choose_adapter; (help, shell/qt): help_topics
     command_hooks().focus_builder = focus_builder_run;
     //   PENDING (alarm builder, alarm/qt): alarm_builder
-    //   PENDING (list windows, lists/qt): host_list, top_hosts, top_links, top_alarms
+    command_hooks().host_list = [](QWidget*) { wnet_open(); };
+    command_hooks().top_hosts = [](QWidget*) { host_popup_open(); };
+    command_hooks().top_links = [](QWidget*) { link_popup_open(); };
+    command_hooks().top_alarms = [](QWidget*) { alarm_popup_open(); };
     command_hooks().start_report = start_report_command;
     // The Zoom Box (display/qt) marks the nodes it draws through display_set_mark_node
     // (display/zoom_overview.h) while it exists.

@@ -215,6 +215,21 @@ void host_for_each_link(const Host* host, F&& fn) {
     if (host) hashtable_foreach(host->link_table, [&](void*, void* value) { fn(static_cast<Link*>(value)); });
 }
 
+// Calls fn(const ProtocolTally*) for the leaves of a tally tree (the most specific
+// protocol of each path), at each level the later siblings first, then each node's
+// children, or the node itself when it has none. Recursion goes only down the tree (its
+// depth is the protocol tree's); a chain of siblings is walked backwards from a small
+// stack. A null tree has no leaves.
+template <class F>
+void tally_for_each_leaf(const ProtocolTally* first, F&& fn) {
+    std::vector<const ProtocolTally*> chain;
+    for (const ProtocolTally* t = first; t; t = t->next) chain.push_back(t);
+    for (size_t i = chain.size(); i-- > 0;) {
+        if (chain[i]->first_child) tally_for_each_leaf(chain[i]->first_child, fn);
+        else fn(chain[i]);
+    }
+}
+
 [[nodiscard]] Host* host_find(const Network* network, const NetAddress* address);
 [[nodiscard]] Link* link_find(const Host* host, const NetAddress* destination);
 Host* host_create(Network* network, const NetAddress* address);

@@ -43,18 +43,9 @@ struct Piece {
 
 const char* protocol_label(const ProtocolTally* t) { return t->protocol ? t->protocol->label : "?"; }
 
-// The leaves of a tally tree in report order: at each node its later siblings first,
-// then the node's children, or the node itself when it has none. Recursion goes only
-// down the tree (its depth is the protocol tree's); a chain of siblings is walked
-// backwards from a small stack.
+// The leaves of a tally tree in report order (tally_for_each_leaf).
 void copy_leaves(const ProtocolTally* first, std::vector<RowCopy>* rows) {
-    std::vector<const ProtocolTally*> chain;
-    for (const ProtocolTally* t = first; t; t = t->next) chain.push_back(t);
-    for (size_t i = chain.size(); i-- > 0;) {
-        const ProtocolTally* t = chain[i];
-        if (t->first_child) copy_leaves(t->first_child, rows);
-        else rows->push_back({protocol_label(t), t->frames, t->bytes});
-    }
+    tally_for_each_leaf(first, [&](const ProtocolTally* t) { rows->push_back({protocol_label(t), t->frames, t->bytes}); });
 }
 
 void copy_host(const Host* h, Piece* piece) {

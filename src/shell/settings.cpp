@@ -15,6 +15,7 @@
 #include "alarm/output.h"
 #include "base/file.h"
 #include "display/map_settings.h"
+#include "lists/lists.h"
 #include "model/net.h"
 #include "shell/regfile.h"
 
@@ -83,27 +84,23 @@ std::vector<Entry> load_table() {
         integer("output 1", 150, &output.output[1]),
         integer("snaplen", 54, &s.snaplen),
     };
-    static const char* const wnode_names[] = {"wnode 0", "wnode 1", "wnode 2", "wnode 3", "wnode 4"};
-    for (int i = 0; i < 5; ++i) t.push_back(integer(wnode_names[i], 150, &s.wnode[i]));
-    t.push_back(integer("wnode x", 400, &s.wnode_x));
-    t.push_back(integer("wnode y", 200, &s.wnode_y));
-    static const char* const wnet_names[] = {"wnet 0", "wnet 1", "wnet 2", "wnet 3", "wnet 4", "wnet 5"};
-    for (int i = 0; i < 6; ++i) t.push_back(integer(wnet_names[i], 150, &s.wnet[i]));
-    t.push_back(integer("wnet x", 400, &s.wnet_x));
-    t.push_back(integer("wnet y", 200, &s.wnet_y));
-    t.push_back(integer("host 0", 200, &s.host[0]));
-    t.push_back(integer("host 1", 200, &s.host[1]));
-    t.push_back(integer("host x", 200, &s.host_x));
-    t.push_back(integer("host y", 200, &s.host_y));
-    t.push_back(integer("link 0", 150, &s.link[0]));
-    t.push_back(integer("link 1", 150, &s.link[1]));
-    t.push_back(integer("link 2", 150, &s.link[2]));
-    t.push_back(integer("link x", 400, &s.link_x));
-    t.push_back(integer("link y", 200, &s.link_y));
-    t.push_back(integer("alarm 0", 150, &s.alarm[0]));
-    t.push_back(integer("alarm 1", 150, &s.alarm[1]));
-    t.push_back(integer("alarm x", 400, &s.alarm_x));
-    t.push_back(integer("alarm y", 200, &s.alarm_y));
+    // The list windows' column widths and sizes (lists/lists.h), kind by kind.
+    static const char* const list_keys[][kListMaxColumns + 2] = {
+        {"wnode 0", "wnode 1", "wnode 2", "wnode 3", "wnode 4", nullptr, "wnode x", "wnode y"},
+        {"wnet 0", "wnet 1", "wnet 2", "wnet 3", "wnet 4", "wnet 5", "wnet x", "wnet y"},
+        {"host 0", "host 1", nullptr, nullptr, nullptr, nullptr, "host x", "host y"},
+        {"link 0", "link 1", "link 2", nullptr, nullptr, nullptr, "link x", "link y"},
+        {"alarm 0", "alarm 1", nullptr, nullptr, nullptr, nullptr, "alarm x", "alarm y"},
+    };
+    static const ListKind list_order[] = {ListKind::host_watch, ListKind::host_list, ListKind::top_hosts,
+                                          ListKind::top_links, ListKind::top_alarms};
+    for (int k = 0; k < kListKinds; ++k) {
+        const ListKindInfo& info = list_kind_info(list_order[k]);
+        ListWindowSettings& w = list_window_settings(list_order[k]);
+        for (int c = 0; c < info.columns; ++c) t.push_back(integer(list_keys[k][c], info.default_width[c], &w.width[c]));
+        t.push_back(integer(list_keys[k][kListMaxColumns], info.default_x, &w.x));
+        t.push_back(integer(list_keys[k][kListMaxColumns + 1], info.default_y, &w.y));
+    }
     t.push_back(integer("interface", 0, &s.interface));
     t.push_back(text("filter", "", s.filter));
     return t;

@@ -7,7 +7,8 @@
 // timeout" and "font size" to the model's (ModelSettings, model/net.h), the map's
 // scales and display flags to the map's (MapSettings, display/map_settings.h), "output
 // 0" and "output 1" to the alarm output window's (AlarmOutputSettings, alarm/output.h),
-// the rest to the shell's record below. Nothing copies them from one record to another.
+// the list windows' sizes and column widths ("wnode", "wnet", "host", "link", "alarm")
+// to the lists' (ListWindowSettings, lists/lists.h), the rest to the shell's record below. Nothing copies them from one record to another.
 //
 // Where the key file is: the path in the environment variable HOPSCOPE_SETTINGS, else
 // $XDG_CONFIG_HOME/hopscope/hopscope.reg, else $HOME/.config/hopscope/hopscope.reg.
@@ -18,10 +19,6 @@
 // Threads: load and save run on the window thread. Numbers and integers are atomics, so
 // the capture-and-draw thread may read them while the window thread changes them. Text
 // values are read and written on the window thread only.
-//
-// Still to come: the list windows' sizes and column widths ("wnode", "wnet", "host",
-// "link", "alarm") move to the lists' own record when those land; only their binding in
-// the table changes.
 #pragma once
 
 #include <atomic>
@@ -47,16 +44,6 @@ struct Settings {
 
     // 32-bit integers.
     std::atomic<int> snaplen{0};
-    std::atomic<int> wnode[5] = {};
-    std::atomic<int> wnode_x{0}, wnode_y{0};
-    std::atomic<int> wnet[6] = {};
-    std::atomic<int> wnet_x{0}, wnet_y{0};
-    std::atomic<int> host[2] = {};
-    std::atomic<int> host_x{0}, host_y{0};
-    std::atomic<int> link[3] = {};
-    std::atomic<int> link_x{0}, link_y{0};
-    std::atomic<int> alarm[2] = {};
-    std::atomic<int> alarm_x{0}, alarm_y{0};
     std::atomic<int> interface{0};  // index of the current adapter in the adapter list
 
     // Text, after the integers: the capture filter (libpcap's filter syntax) every

@@ -15,27 +15,6 @@
 
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "alarm_gui_tests";
-        static char* argv[] = {name, nullptr};
-        app_ = new QApplication(argc, argv);
-    }
-    // The program leaves its loop before the application goes, and what ends with the loop
-    // (the sound player) ends then: the tests do the same.
-    void TearDown() override {
-        QTimer::singleShot(0, app_, &QCoreApplication::quit);
-        app_->exec();
-        delete app_;
-    }
-
-private:
-    QApplication* app_ = nullptr;
-};
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
 constexpr int64_t kWhen = 315626635;  // Wed Jan 02 02:03:55 1980 in UTC (the tests run in UTC)
 
 class OutputWindowTest : public ::testing::Test {

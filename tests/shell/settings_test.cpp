@@ -8,6 +8,7 @@
 #include <string>
 
 #include "display/map_settings.h"
+#include "lists/lists.h"
 #include "model/net.h"
 #include "shell/regfile.h"
 #include "shell/settings.h"
@@ -111,9 +112,10 @@ TEST(SettingsLoad, KeyWithoutValuesComesOutHoldingEveryDefault) {
     EXPECT_EQ(map_settings().show_name, 1);
     EXPECT_EQ(map_settings().show_manufacturers, 0);
     EXPECT_EQ(s.snaplen, 54);
-    EXPECT_EQ(s.wnet[5], 150);
-    EXPECT_EQ(s.host_x, 200);
-    EXPECT_EQ(s.alarm_x, 400);
+    EXPECT_EQ(list_window_settings(ListKind::host_list).width[5], 150);
+    EXPECT_EQ(list_window_settings(ListKind::top_hosts).x, 200);
+    EXPECT_EQ(list_window_settings(ListKind::top_hosts).width[1], 200);
+    EXPECT_EQ(list_window_settings(ListKind::top_alarms).x, 400);
     EXPECT_EQ(s.interface, 0);
     // The model's own settings, read by the capture thread.
     EXPECT_EQ(model_settings().node_timeout, 10);
