@@ -137,8 +137,9 @@ program=("$build/src/app/hopscope" "${files[@]}")
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
     n=99
     while [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]]; do n=$((n + 1)); done
+    auth="$build/xvfb.auth"
     echo "run.sh: there is no display: running under the virtual display :$n (Xvfb). To look at it:"
-    echo "        xwd -root -display :$n | convert xwd:- shot.png"
-    exec xvfb-run -n "$n" -s "-screen 0 1600x1000x24" "${program[@]}"
+    echo "        XAUTHORITY=$auth import -display :$n -window root shot.png"
+    exec xvfb-run -n "$n" -f "$auth" -s "-screen 0 1600x1000x24" "${program[@]}"
 fi
 exec "${program[@]}"
