@@ -3,7 +3,7 @@
 #
 #   bin/                        hopscope, hopscope-replay
 #   libexec/hopscope/           hopscope-capture, the capture helper (with cap_net_raw)
-#   share/hopscope/             the shipped data files
+#   share/hopscope/             the shipped data files; help/: the help pages
 #   share/applications/         hopscope.desktop
 #   share/icons/hicolor/        scalable/apps/hopscope.svg, 128x128/apps/hopscope.png
 #   share/man/man1/             hopscope.1, hopscope-replay.1
@@ -20,9 +20,9 @@ endforeach()
 set(hs_shipped protocol.pdl manf ethers demo.ethers font.bin cfdump.bin alarm.adl demo.pcap README.md)
 list(TRANSFORM hs_shipped PREPEND ${CMAKE_SOURCE_DIR}/data/)
 install(FILES ${hs_shipped} DESTINATION ${CMAKE_INSTALL_DATADIR}/hopscope)
-if(EXISTS ${CMAKE_SOURCE_DIR}/data/help)
-  install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/help DESTINATION ${CMAKE_INSTALL_DATADIR}/hopscope)
-endif()
+# The help pages: Help > Help Topics looks for them in ../share/hopscope/help beside the
+# installed program.
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/help DESTINATION ${CMAKE_INSTALL_DATADIR}/hopscope)
 install(FILES ${CMAKE_SOURCE_DIR}/data/desktop/hopscope.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/data/desktop/hopscope.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

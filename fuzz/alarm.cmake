@@ -4,3 +4,7 @@
 # comments, hexadecimal bytes, near-miss Ethernet addresses, the writer's own forms).
 # For libFuzzer runs pass -dict=fuzz/adl_parse.dict (the language's tokens).
 hs_fuzz(adl_parse SOURCES ${CMAKE_CURRENT_LIST_DIR}/adl_parse.cpp LIBS hs_alarm)
+
+# The Alarm Builder's text fields. Seeds in fuzz/corpus/builder_text: values, Ethernet
+# addresses and protocol names, near misses of each.
+hs_fuzz(builder_text SOURCES ${CMAKE_CURRENT_LIST_DIR}/builder_text.cpp LIBS hs_alarm)

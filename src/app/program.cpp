@@ -2,10 +2,13 @@
 
 #include "alarm/alarm.h"
 #include "alarm/qt/actions.h"
+#include "alarm/qt/alarm_builder.h"
 #include "app/pass.h"
 #include "base/datadir.h"
 #include "display/palette.h"
 #include "display/qt/focus_builder.h"
+#include "shell/qt/adapter_chooser.h"
+#include "shell/qt/help_window.h"
 #include "shell/qt/main_window.h"
 #include "graphics/graphics.h"
 #include "graphics/hershey.h"
@@ -77,9 +80,10 @@ void app_install_program_steps() {
     alarm_set_actions(alarm_qt_actions());
     // The windows that other subsystems add plug into the main window's command hooks
     // (shell/qt/main_window.h: command_hooks()) here, as they land:
-    //   PENDING (adapter chooser, shell/qt): choose_adapter; (help, shell/qt): help_topics
+    command_hooks().choose_adapter = choose_adapter_command;
+    command_hooks().help_topics = help_topics_run;
     command_hooks().focus_builder = focus_builder_run;
-    //   PENDING (alarm builder, alarm/qt): alarm_builder
+    command_hooks().alarm_builder = alarm_builder_run;
     command_hooks().host_list = [](QWidget*) { wnet_open(); };
     command_hooks().top_hosts = [](QWidget*) { host_popup_open(); };
     command_hooks().top_links = [](QWidget*) { link_popup_open(); };

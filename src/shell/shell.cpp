@@ -52,14 +52,10 @@ void shell_open_adapter(unsigned index) {
     if (!st.adapters || index >= static_cast<unsigned>(st.adapter_count)) return;
     const char* name = hscap::pcap_if_name(st.adapters[index]);
     // Opening may take a while (a live adapter); the capture thread goes on meanwhile.
+    st.errbuf[0] = '\0';
     hscap::Handle* fresh =
         hscap::pcap_open_live(name, settings().snaplen.load(), 1, kReadTimeoutMs, st.errbuf);
-    if (!fresh && !st.rights_said && hscap::missing_rights(st.errbuf)) {
-        // A live adapter that cannot be opened for want of the rights would give a black
-        // map without a word: say it, once a run.
-        st.rights_said = true;
-        message_show(kErrorTitle, hscap::rights_hint(name).c_str(), MessageIcon::Error);
-    }
+    st.open_failure = fresh ? std::string() : shell_open_failure_text(name, st.errbuf);
     const char* filter = settings().filter;
     if (fresh && *filter && !st.filter_failed) {
         char err[hscap::kErrbufSize] = {};
@@ -84,6 +80,21 @@ void shell_open_adapter(unsigned index) {
     // the lock at the start of every pass.
     hscap::pcap_close(old);
     settings().interface.store(static_cast<int>(index));
+}
+
+std::string shell_open_failure_text(const char* name, const char* reason) {
+    const std::string adapter = name ? name : "";
+    std::string r = reason && *reason ? reason : "no reason given";
+    if (!adapter.empty() && r.rfind(adapter + ": ", 0) == 0) r.erase(0, adapter.size() + 2);  // named once is enough
+    while (!r.empty() && (r.back() == '.' || r.back() == ' ' || r.back() == '\n')) r.pop_back();
+    std::string text = "Cannot capture on " + adapter + ": " + r + ". ";
+    const bool rights = hscap::missing_rights(r.c_str());
+    if (rights)
+        text += "Live capture needs the cap_net_raw capability (see \"Live capture permissions\" in Help Topics "
+                "and the README), or open a capture file: hopscope FILE.pcap";
+    else
+        text += "Choose another adapter (File > Choose Adapter), or open a capture file: hopscope FILE.pcap";
+    return text;
 }
 
 void shell_start_threads() {
@@ -126,7 +137,6 @@ int shell_startup(const std::vector<std::string>& capture_files, const std::stri
     Settings& s = settings();
     st.settings_path = settings_path;
     st.filter_failed = false;
-    st.rights_said = false;
 
     default_load(settings_path.c_str());                  // 1. settings
     if (filter) std::snprintf(s.filter, sizeof s.filter, "%s", filter->c_str());

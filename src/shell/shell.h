@@ -41,8 +41,8 @@ struct ShellState {
     // The "filter" setting failed to compile once this run: it has been reported and
     // is not tried again on the next adapter (the setting itself is kept).
     bool filter_failed = false;
-    // The missing capture rights have been said once this run.
-    bool rights_said = false;
+    // Why the current adapter could not be opened, for the status bar; empty when it was.
+    std::string open_failure;
 };
 
 ShellState& shell_state();
@@ -68,12 +68,16 @@ int shell_startup(const std::vector<std::string>& capture_files, const std::stri
 
 // Opens adapter `index` with the start-up parameters and makes it, and its network,
 // the capture thread's for its next pass; the previous handle is closed. A failed open
-// leaves the handle null (the thread idles). Stores `index` as the "interface" setting.
-// An adapter that cannot be opened for want of the capture rights is said once a run
-// (hscap::rights_hint). The "filter" setting is applied to the new handle; an expression that does not
-// compile is reported once ("Hopscope Error", libpcap's message) and the capture runs
-// unfiltered.
+// leaves the handle null (the thread idles) and its reason in `open_failure`. Stores
+// `index` as the "interface" setting. The "filter" setting is applied to the new
+// handle; an expression that does not compile is reported once ("Hopscope Error",
+// libpcap's message) and the capture runs unfiltered.
 void shell_open_adapter(unsigned index);
+
+// What the status bar says when adapter `name` could not be opened for the capture
+// library's reason `reason`: the reason, and what the user can do about it (the rights
+// live capture needs, or a capture file).
+[[nodiscard]] std::string shell_open_failure_text(const char* name, const char* reason);
 
 // Starts the capture-and-draw thread on the capture context, then the resolver and the
 // alarm thread.

@@ -7,6 +7,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -226,6 +228,30 @@ inline std::string join(const std::vector<std::string>& lines) {
     std::string out;
     for (const auto& l : lines) out += l + "\n";
     return out;
+}
+
+// A system resolver that never touches the network: `name` resolves to 192.0.2.N,
+// whose station the neighbour table gives as 02:00:00:00:00:N; `before`, when given, runs
+// on the resolver thread before each answer (a test may hold the answer back there).
+inline SystemResolver one_name_resolver(const std::string& name, uint8_t n, std::function<void()> before = {}) {
+    SystemResolver r;
+    r.by_name = [name, n, before](const char* asked, HostRecord* out) {
+        if (name != asked) return false;
+        if (before) before();
+        out->official_name = name;
+        out->address_type = 2;
+        out->address_length = 4;
+        out->addresses = {{192, 0, 2, n}};
+        return true;
+    };
+    r.by_address = [](const uint8_t*, int, int, HostRecord*) { return false; };
+    r.station_of = [](const uint8_t* bytes, int length, int, uint8_t out[6]) {
+        if (length != 4) return false;
+        const uint8_t station[6] = {0x02, 0, 0, 0, 0, bytes[3]};
+        std::memcpy(out, station, 6);
+        return true;
+    };
+    return r;
 }
 
 // Every test starts with the shipped protocol tree, a fresh name service with no

@@ -24,6 +24,10 @@ grep -q '^# hopscope-capture built$' "$build/install_manifest.txt" 2>/dev/null
 [ -e "$prefix/libexec/hopscope/hopscope-capture" ] && helper_built=1
 while IFS= read -r line; do
     case $line in '#'* | '') continue ;; esac
+    if [ "${line#tree: }" != "$line" ]; then
+        [ -d "$prefix/${line#tree: }" ] || fail "missing the directory ${line#tree: }"
+        continue
+    fi
     if [ "${line#helper: }" != "$line" ]; then
         ((helper_built)) || continue
         line=${line#helper: }
@@ -31,7 +35,9 @@ while IFS= read -r line; do
     [ -f "$prefix/$line" ] || fail "missing $line"
 done <"$here/layout.txt"
 extra=$(cd "$prefix" && find . -type f | sed 's|^\./||' | while read -r f; do
-    grep -qxF "$f" "$here/layout.txt" || grep -qxF "helper: $f" "$here/layout.txt" || echo "$f"; done)
+    grep -qxF "$f" "$here/layout.txt" || grep -qxF "helper: $f" "$here/layout.txt" ||
+        grep '^tree: ' "$here/layout.txt" | cut -c7- | while read -r d; do [ "${f#"$d"/}" != "$f" ] && echo in; done | grep -q in ||
+        echo "$f"; done)
 [ -z "$extra" ] || fail "installed but not in layout.txt: $extra"
 for program in bin/hopscope bin/hopscope-replay; do
     [ -x "$prefix/$program" ] || fail "$program is not executable"

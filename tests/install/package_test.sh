@@ -22,7 +22,7 @@ deb=$(ls "$tmp"/hopscope_*.deb 2>/dev/null | head -1)
 
 dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./||' >"$tmp/contents"
 while IFS= read -r line; do
-    case $line in '#'* | '' | 'helper: '*) continue ;; esac
+    case $line in '#'* | '' | 'helper: '* | 'tree: '*) continue ;; esac
     grep -qxF "usr/$line" "$tmp/contents" || fail "the package lacks usr/$line"
 done <"$here/layout.txt"
 depends=$(dpkg-deb -f "$deb" Depends)

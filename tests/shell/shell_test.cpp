@@ -23,18 +23,6 @@
 
 using namespace shelltest;
 
-namespace {
-
-hscap::Adapter adapter(const char* name, const char* description, int type) {
-    hscap::Adapter a{};
-    std::snprintf(a.name, sizeof a.name, "%s", name);
-    std::snprintf(a.description, sizeof a.description, "%s", description);
-    a.network_type = type;
-    return a;
-}
-
-}  // namespace
-
 TEST(AdapterValidation, FallsBackOrWarnsInTheSpecifiedOrder) {
     hscap::Adapter ether0 = adapter("eth0", "first", 0), ether1 = adapter("eth1", "second", 0);
     hscap::Adapter other = adapter("wlan0", "other link", 1), down = adapter("eth9", "down", -1);

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -62,6 +63,14 @@ std::string key_file(const std::string& name, const std::string& text) {
     std::string path = testsupport::temp_path(name);
     write_file(path, text);
     return path;
+}
+
+hscap::Adapter adapter(const char* name, const char* description, int type) {
+    hscap::Adapter a{};
+    std::snprintf(a.name, sizeof a.name, "%s", name);
+    std::snprintf(a.description, sizeof a.description, "%s", description);
+    a.network_type = type;
+    return a;
 }
 
 }  // namespace shelltest

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/message.h"
+#include "model/capture/capture.h"
 
 namespace shelltest {
 
@@ -24,6 +25,9 @@ public:
 private:
     MessageSink previous_;
 };
+
+// An adapter record as the capture library lists one.
+hscap::Adapter adapter(const char* name, const char* description, int type);
 
 // A small Ethernet capture of a few frames sent by `src`; `link_type` other than 1
 // makes a capture of another link type.

@@ -23,6 +23,7 @@
 #include "protocol/protocol.h"
 #include "protocol/symbol.h"
 #include "shell/settings.h"
+#include "ui/dialog_units.h"
 #include "ui/qtext.h"
 
 namespace {
@@ -31,13 +32,6 @@ constexpr int kEditorRowHeight = 14;
 constexpr int kEditorTextLeft = 4;
 constexpr int kNodeRole = Qt::UserRole + 1;
 constexpr int kDictionaryMinWidth = 100;
-
-// Dialog units of the dialog's font: a quarter of the average character width across,
-// an eighth of the character height down.
-QSize dialog_units(const QWidget* w, int dx, int dy) {
-    const QFontMetrics fm(w->font());
-    return QSize(dx * fm.averageCharWidth() / 4, dy * fm.height() / 8);
-}
 
 // The label edit of a focus name takes at most 31 characters.
 class NameDelegate : public QStyledItemDelegate {

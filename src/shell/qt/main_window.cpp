@@ -111,7 +111,10 @@ ClientArea::ClientArea(QWidget* parent) : QWidget(parent) {
     status_bar = new QStatusBar(this);
     status_bar->setSizeGripEnabled(true);
     status_text = new QLabel(kReadyText, status_bar);
-    status_bar->addWidget(status_text, 1);
+    status_bar->addWidget(status_text, 0);
+    capture_status = new QLabel(status_bar);
+    capture_status->setObjectName("CaptureStatus");
+    status_bar->addWidget(capture_status, 1);
     network_window = new NetWindow(this);
     panel_column = new PanelColumn(network_window, this);
     panel_column->resize(0, 0);
@@ -180,6 +183,8 @@ QAction* MainWindow::action(int number) const {
 
 QString MainWindow::status_text() const { return client_->status_text->text(); }
 
+QString MainWindow::capture_status() const { return client_->capture_status->text(); }
+
 void MainWindow::show_help(const QString& text) { client_->status_text->setText(text); }
 
 bool MainWindow::event(QEvent* event) {
@@ -203,7 +208,12 @@ void MainWindow::set_initial_checks() {
     check(kCmdManufacturer, s.show_manufacturers == 1);
 }
 
-void MainWindow::update_title() { setWindowTitle(ui_text(shell_window_title(shell_current_adapter()))); }
+void MainWindow::update_title() {
+    setWindowTitle(ui_text(shell_window_title(shell_current_adapter())));
+    const QString failure = ui_text(shell_state().open_failure);
+    client_->capture_status->setText(failure);
+    client_->capture_status->setToolTip(failure);
+}
 
 void MainWindow::command(int number) {
     MapSettings& s = map_settings();
@@ -250,7 +260,6 @@ void MainWindow::command(int number) {
 }
 
 void MainWindow::choose_adapter() {
-    // PENDING (adapter chooser): without a chooser the command does nothing.
     CommandHooks& hooks = command_hooks();
     const ShellState& st = shell_state();
     if (!hooks.choose_adapter || !st.adapters) return;

@@ -76,7 +76,8 @@ public:
     NetWindow* network_window = nullptr;
     PanelColumn* panel_column = nullptr;
     QStatusBar* status_bar = nullptr;
-    QLabel* status_text = nullptr;
+    QLabel* status_text = nullptr;     // "Ready" and the menu help
+    QLabel* capture_status = nullptr;  // why the adapter could not be opened; empty when it was
     void place();
 
 protected:
@@ -93,7 +94,8 @@ public:
     void command(int number);
     // Ticks the display-flag items from the settings.
     void set_initial_checks();
-    // Sets the title from the current adapter.
+    // Sets the title from the current adapter, and the status bar's capture status (why
+    // the adapter could not be opened, and what to do; nothing when it was).
     void update_title();
     // Switches the capture to adapter `index` (already checked) and tells every view.
     void adapter_switch(unsigned index);
@@ -107,6 +109,7 @@ public:
     [[nodiscard]] PanelColumn* panel_column() const { return client_->panel_column; }
     [[nodiscard]] ClientArea* client_area() const { return client_; }
     [[nodiscard]] QString status_text() const;
+    [[nodiscard]] QString capture_status() const;
     [[nodiscard]] bool shut_down() const { return shut_down_; }
 
 protected:
