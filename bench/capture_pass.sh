@@ -83,7 +83,7 @@ best_of() {
 field() { awk -F'\t' -v k="$1" '$1 == k { print $2 }' "$tmp/best.err"; }
 
 # hopscope-replay, no classification
-hs_wall=$(best_of "$replay" --timing "$capture") || { echo "capture_pass.sh: hopscope-replay failed:" >&2; cat "$tmp/run.err" >&2; exit 1; }
+hs_wall=$(best_of "$replay" --no-protocols --no-names --timing "$capture") || { echo "capture_pass.sh: hopscope-replay failed:" >&2; cat "$tmp/run.err" >&2; exit 1; }
 hs_frames=$(field frames)
 hs_inner=$(field seconds)
 hs_inner_fps=$(field frames_per_second)
@@ -93,7 +93,7 @@ pdl_line=""
 if [ -n "$protocols" ]; then
     if [ ! -r "$protocols" ]; then
         pdl_line="with --protocols: skipped ($protocols cannot be read)"
-    elif pdl_wall=$(best_of "$replay" --protocols "$protocols" --timing "$capture"); then
+    elif pdl_wall=$(best_of "$replay" --no-names --protocols "$protocols" --timing "$capture"); then
         pdl_fps=$(rate "$hs_frames" "$pdl_wall")
         pdl_line=$(printf 'hopscope-replay --protocols %s: %s s wall, %s frames/s (inner %s s, %s frames/s)' \
             "$(basename "$protocols")" "$pdl_wall" "$pdl_fps" "$(field seconds)" "$(field frames_per_second)")

@@ -3,17 +3,20 @@
 #
 #   tools/run.sh [--demo | --live] [--build-only] [CAPTURE-FILE...]
 #
-# - Installs the Debian packages the build and the program need when they are missing
-#   (tools/install-deps.sh).
-# - Builds with CMake and Ninja into build-run/.
+# - Installs the Debian packages that building and running need when they are missing
+#   (tools/install-deps.sh --run; the test command installs the test tools).
+# - Builds the program and the replay tool with CMake and Ninja into build-run/.
 # - Creates the settings key file when it is missing, as an installer would: the data
-#   paths point at the shipped files in data/, and the files the program rewrites at exit
-#   (alarm file, custom focus file) at a copy in the user's data directory.
+#   paths point at the shipped files in data/ (the local names at data/demo.ethers, the
+#   names of the demo's stations), and the files the program rewrites at exit (alarm
+#   file, custom focus file) at a copy in the user's data directory. A key whose data
+#   paths no longer exist (a moved clone) is repaired, and it says so.
 # - Starts the program on live capture when it can (root or a capture helper given
 #   cap_net_raw, and an Ethernet adapter that is up), otherwise on the bundled demo
-#   capture data/demo.pcap, so that traffic shows at once. --demo and --live choose;
-#   capture files named on the command line are used as they are.
-# - Without a display it runs under Xvfb (xvfb-run).
+#   capture data/demo.pcap, so that traffic shows at
+#   once, and says which it chose and why. --demo and --live choose; capture files named
+#   on the command line are used as they are.
+# - Without a display it runs under a virtual display (Xvfb) and says how to look at it.
 #
 # Environment: HOPSCOPE_SETTINGS names the settings key file (default
 # ${XDG_CONFIG_HOME:-$HOME/.config}/hopscope/hopscope.reg).
@@ -23,6 +26,8 @@ repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 data="$repo/data"
 build="$repo/build-run"
 
+usage() { sed -n '2,/^[^#]/p' "$0" | sed '$d' | sed 's/^# \{0,1\}//'; }
+
 mode=auto
 build_only=0
 files=()
@@ -31,35 +36,41 @@ for arg in "$@"; do
         --demo) mode=demo ;;
         --live) mode=live ;;
         --build-only) build_only=1 ;;
-        -h|--help) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-        -*) echo "run.sh: unknown option $arg" >&2; exit 2 ;;
-        *) files+=("$(realpath "$arg")") ;;
+        -h|--help) usage; exit 0 ;;
+        -*) echo "run.sh: unknown option $arg (run.sh --help lists them)" >&2; exit 2 ;;
+        *) [[ -e "$arg" ]] || { echo "run.sh: no capture file $arg" >&2; exit 2; }
+           files+=("$(realpath "$arg")") ;;
     esac
 done
 
 # --- packages ---------------------------------------------------------------------
-bash "$repo/tools/install-deps.sh"
+bash "$repo/tools/install-deps.sh" --run
 
 # --- build ------------------------------------------------------------------------
-cmake -S "$repo" -B "$build" -G Ninja -DHOPSCOPE_GUI=ON -DHOPSCOPE_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-ninja -C "$build" -j"$(nproc)" hopscope hopscope-capture
+cmake -S "$repo" -B "$build" -G Ninja -DHOPSCOPE_GUI=ON -DHOPSCOPE_TESTS=OFF -DHOPSCOPE_BENCH=OFF \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+ninja -C "$build" -j"$(nproc)" hopscope hopscope-replay hopscope-capture
 ((build_only)) && exit 0
 
 # --- settings key -----------------------------------------------------------------
 config_home="${XDG_CONFIG_HOME:-$HOME/.config}"
 [[ "$config_home" == /* ]] || config_home="$HOME/.config"
 key="${HOPSCOPE_SETTINGS:-$config_home/hopscope/hopscope.reg}"
-if [[ ! -e "$key" ]]; then
-    state="${XDG_DATA_HOME:-$HOME/.local/share}/hopscope"
-    mkdir -p "$(dirname "$key")" "$state"
-    # The files rewritten at exit live with the user, seeded from the shipped ones.
+state="${XDG_DATA_HOME:-$HOME/.local/share}/hopscope"
+# The files rewritten at exit live with the user, seeded from the shipped ones.
+seed_state() {
+    mkdir -p "$state"
     for f in alarm.adl cfdump.bin; do
         [[ -e "$state/$f" || ! -e "$data/$f" ]] || cp "$data/$f" "$state/$f"
     done
-    quote() { local s=${1//\\/\\\\}; printf '"%s"' "${s//\"/\\\"}"; }
+}
+quote() { local s=${1//\\/\\\\}; printf '"%s"' "${s//\"/\\\"}"; }
+if [[ ! -e "$key" ]]; then
+    mkdir -p "$(dirname "$key")"
+    seed_state
     {
         printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Velmar Software\\Hopscope\\1.3]\n'
-        printf '"ethers"=%s\n' "$(quote "$data/ethers")"
+        printf '"ethers"=%s\n' "$(quote "$data/demo.ethers")"
         printf '"manufacturers"=%s\n' "$(quote "$data/manf")"
         printf '"protocols"=%s\n' "$(quote "$data/protocol.pdl")"
         printf '"alarms"=%s\n' "$(quote "$state/alarm.adl")"
@@ -67,41 +78,70 @@ if [[ ! -e "$key" ]]; then
         printf '"dbpath"=%s\n' "$(quote "$data/")"
     } >"$key"
     echo "run.sh: created the settings key $key"
+else
+    # A data path that no longer exists (the clone was moved or removed) is pointed at
+    # this clone's file of the same name; the files rewritten at exit at the user's copy.
+    repaired=()
+    for name in ethers manufacturers protocols alarms cfdump; do
+        line=$(grep -m1 -i "^\"$name\"=\"" "$key" || true)
+        [[ -n "$line" ]] || continue
+        value=${line#*=\"}; value=${value%\"}; value=${value//\\\\/\\}
+        path=${value//\\//}
+        [[ -e "$path" || "$path" != /* ]] && continue
+        case $name in
+            alarms | cfdump) seed_state; new="$state/$(basename "$path")" ;;
+            *) new="$data/$(basename "$path")" ;;
+        esac
+        [[ -e "$new" ]] || continue
+        tmpkey=$(mktemp "$key.XXXXXX")
+        awk -v name="\"$name\"" -v line="\"$name\"=$(quote "$new" | sed 's/\\/\\\\/g')" \
+            'index(tolower($0), name "=") == 1 { print line; next } { print }' "$key" >"$tmpkey"
+        mv "$tmpkey" "$key"
+        repaired+=("\"$name\": $path -> $new")
+    done
+    if ((${#repaired[@]})); then
+        echo "run.sh: repaired the settings key $key, whose data paths no longer existed:"
+        printf '  %s\n' "${repaired[@]}"
+    fi
 fi
 export HOPSCOPE_SETTINGS="$key"
 
 # --- capture source ---------------------------------------------------------------
-can_capture_live() {
-    # Root, or a capture helper that was given cap_net_raw (README: Live capture).
-    [[ $(id -u) -eq 0 ]] || getcap "$build/src/model/capture/helper/hopscope-capture" 2>/dev/null |
-        grep -q cap_net_raw || return 1
-    local dev
-    for dev in /sys/class/net/*; do
-        [[ "$(cat "$dev/type" 2>/dev/null)" == 1 && "$(cat "$dev/operstate" 2>/dev/null)" == up ]] && return 0
-    done
-    return 1
-}
-if ((${#files[@]} == 0)); then
-    use_demo=0
+live_adapters=()
+for dev in /sys/class/net/*; do
+    [[ "$(cat "$dev/type" 2>/dev/null)" == 1 && "$(cat "$dev/operstate" 2>/dev/null)" == up ]] &&
+        live_adapters+=("$(basename "$dev")")
+done
+if ((${#files[@]})); then
+    echo "run.sh: replaying the capture files named: ${files[*]}"
+else
+    why=""
     case $mode in
-        demo) use_demo=1 ;;
-        auto) can_capture_live || use_demo=1 ;;
+        demo) why="--demo was given" ;;
+        live) ;;
+        auto)
+            if [[ $(id -u) -ne 0 ]] && ! getcap "$build/src/model/capture/helper/hopscope-capture" 2>/dev/null | grep -q cap_net_raw; then
+                why="live capture needs root or the capture rights here (see README.md: Capture rights)"
+            elif ((${#live_adapters[@]} == 0)); then why="no Ethernet adapter is up"
+            fi ;;
     esac
-    if ((use_demo)); then
-        if [[ -e "$data/demo.pcap" ]]; then
-            files=("$data/demo.pcap")
-            echo "run.sh: replaying the demo capture $data/demo.pcap"
-        else
-            echo "run.sh: no data/demo.pcap yet; starting without a capture file" >&2
-        fi
+    if [[ -n "$why" ]]; then
+        files=("$data/demo.pcap")
+        echo "run.sh: replaying the demo capture $data/demo.pcap in a loop, because $why; --live captures instead"
+    else
+        echo "run.sh: capturing live (Ethernet adapters up: ${live_adapters[*]:-none}); the program opens the adapter"
+        echo "        saved in its settings (Adapter in its menu switches); --demo replays the demo capture instead"
     fi
 fi
 
 # --- start ------------------------------------------------------------------------
-# The stroke font is read from the working directory.
-cd "$data" 2>/dev/null || cd "$repo"
 program=("$build/src/app/hopscope" "${files[@]}")
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
-    exec xvfb-run -a -s "-screen 0 1600x1000x24" "${program[@]}"
+    n=99
+    while [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]]; do n=$((n + 1)); done
+    auth="$build/xvfb.auth"
+    echo "run.sh: there is no display: running under the virtual display :$n (Xvfb). To look at it:"
+    echo "        XAUTHORITY=$auth import -display :$n -window root shot.png"
+    exec xvfb-run -n "$n" -f "$auth" -s "-screen 0 1600x1000x24" "${program[@]}"
 fi
 exec "${program[@]}"

@@ -4,6 +4,7 @@
 #include "alarm/qt/actions.h"
 #include "alarm/qt/alarm_builder.h"
 #include "app/pass.h"
+#include "base/datadir.h"
 #include "display/palette.h"
 #include "display/qt/focus_builder.h"
 #include "shell/qt/adapter_chooser.h"
@@ -16,6 +17,8 @@
 #include "reports/qt/report_viewer.h"
 #include "reports/reports.h"
 #include "shell/startup_steps.h"
+
+#include <string>
 
 namespace {
 
@@ -38,11 +41,13 @@ void start_graphics() {
     palette_set_colour_map(map_palette_colour);
 }
 
-// The stroke font comes from the working directory; a font file that cannot be opened
-// for reading and writing ends start-up.
+// The stroke font is the shipped one (base/datadir.h: the configured directory, the
+// installed one, the working directory); one that cannot be found or read ends
+// start-up. It is opened for reading only.
 bool load_font() {
-    hfontdir(".");
-    if (!shell_font_file_present(kFontFile)) return false;
+    const std::string dir = data_dir_of(kFontFile);
+    if (dir.empty() || !shell_font_file_present((dir + "/" + kFontFile).c_str())) return false;
+    hfontdir(dir.c_str());
     hloadfont(kFontFile);
     model_set_text_width(htextwidth);
     return true;

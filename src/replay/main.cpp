@@ -19,6 +19,7 @@
 #include "model/runtime.h"
 #include "replay/map.h"
 #include "replay/options.h"
+#include "replay/progress.h"
 #include "replay/reports.h"
 
 namespace {
@@ -116,10 +117,17 @@ int main(int argc, char** argv) {
     std::unique_ptr<hscap::Handle, void (*)(hscap::Handle*)> opened(nullptr, hscap::pcap_close);
     hscap::Handle* handle = hscap::pcap_open_live(hscap::pcap_if_name(chosen), o.from_file ? 65535 : 54, 1, 600, err);
     if (!handle) {
-        std::fprintf(stderr, "hopscope-replay: cannot open %s\n", err);
+        std::fprintf(stderr, "hopscope-replay: cannot open %s: %s\n", o.from_file ? o.file.c_str() : o.live.c_str(),
+                     err);
+        if (!o.from_file && hscap::missing_rights(err))
+            std::fprintf(stderr, "hopscope-replay: %s\n", hscap::rights_hint(o.live.c_str()).c_str());
         return 1;
     }
     opened.reset(handle);
+    if (o.filter_given && hscap::set_filter(handle, o.filter.c_str(), err) != 0) {
+        std::fprintf(stderr, "hopscope-replay: %s\n", err);
+        return 2;
+    }
     if (!o.from_file) std::fprintf(stderr, "capturing on %s\n", o.live.c_str());
 
     CaptureContext ctx;
@@ -134,6 +142,7 @@ int main(int argc, char** argv) {
     auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(); };
     LoadStatistics load;  // the peak and average load, kept as the Statistics panel keeps them
     bool failed = false;  // the source failed: a live adapter that went away
+    ReplayProgress progress(o.from_file ? stderr : nullptr);
     while (!hscap::finished(handle) && (o.from_file || elapsed() < o.duration)) {
         const int n = capture_pass(&ctx, net, handle);
         if (alarms) replay_alarms_after_pass();
@@ -142,7 +151,9 @@ int main(int argc, char** argv) {
             break;
         }
         if (!o.reports.empty()) load_statistics_update(&load, net);
+        progress.update(elapsed(), hscap::delivered(handle), hscap::read_fraction(handle));
     }
+    progress.finish();
     const double secs = elapsed();
     if (failed) {
         // capture_pass has said why (the message sink above); this says what it means.

@@ -7,6 +7,7 @@
 #include <shared_mutex>
 #include <vector>
 
+#include "base/datadir.h"
 #include "base/file.h"
 #include "display/cfocus.h"
 #include "display/display.h"
@@ -55,7 +56,12 @@ bool replay_map_available() { return true; }
 
 bool replay_map_open(const ReplayMapOptions& o) {
     std::string font = o.font;
-    if (font.empty()) font = file_opens("font.bin", "rb") ? "font.bin" : std::string(HOPSCOPE_DATA_DIR) + "/font.bin";
+    if (font.empty()) font = data_find("font.bin");
+    if (font.empty()) {
+        std::fprintf(stderr, "hopscope-replay: no stroke font font.bin in %s (name one with --font)\n",
+                     data_dirs_text().c_str());
+        return false;
+    }
     if (!file_opens(font.c_str(), "rb")) {
         std::fprintf(stderr, "hopscope-replay: cannot read the stroke font %s\n", font.c_str());
         return false;

@@ -10,7 +10,7 @@ struct ReplayMapOptions {
     std::string png;      // output file
     int width = 1024;     // image size in pixels
     int height = 768;
-    std::string font;     // font.bin; empty: ./font.bin, else the shipped data directory's
+    std::string font;     // font.bin; empty: the shipped one (base/datadir.h)
     double font_size = 0.5;
     bool cumulative = false;     // draw every host and link, not only the active ones
     bool packets = false;        // size nodes by frame rate instead of byte rate

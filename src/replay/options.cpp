@@ -6,23 +6,36 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/datadir.h"
+
+#ifndef HOPSCOPE_VERSION
+#define HOPSCOPE_VERSION "unknown"
+#endif
+
 void replay_usage(std::FILE* out) {
     std::fputs(
         "usage: hopscope-replay [options] CAPTURE-FILE   (- reads the capture from standard input)\n"
+        "       hopscope-replay [options] --live ADAPTER [--duration SECONDS]\n"
+        "Reads a capture as the program does, as fast as it can, and prints or draws the model.\n"
+        "The shipped protocol tree, manufacturers file and (for --map) focus file are read by\n"
+        "default, from $HOPSCOPE_DATA or the installed share/hopscope.\n"
         "  --dump               print the model after the last frame, one tab-separated record a line\n"
         "  --timing             print frames, seconds, frames per second, and frames received and\n"
         "                       dropped by the capture, on standard error\n"
-        "  --protocols FILE     protocol definition file (default: none, frames are not classified)\n"
-        "  --no-classify        ignore --protocols (for measuring the classifier's cost)\n"
+        "  --filter EXPR        capture filter in libpcap's filter syntax (as in \"arp or port 53\")\n"
+        "  --protocols FILE     protocol definition file (default: the shipped protocol.pdl)\n"
+        "  --no-protocols       no protocol tree: frames are not classified (and no focus file)\n"
+        "  --no-classify        load the tree but ignore it (for measuring the classifier's cost)\n"
         "  --live ADAPTER       capture from a live adapter instead of a file (needs capture rights)\n"
         "  --duration SECONDS   with --live: stop after this many seconds (default 10)\n"
         "  --max-hosts N        make at most N hosts (default 65536); frames beyond them are counted\n"
         "                       as unattributed\n"
         "  --ethers FILE        local names file (default: none)\n"
-        "  --manufacturers FILE manufacturers file (default: none)\n"
+        "  --manufacturers FILE manufacturers file (default: the shipped manf)\n"
+        "  --no-names           no manufacturers file unless one is named\n"
         "  --map FILE.png       render the network map after the last frame into a PNG file\n"
         "  --size WxH           with --map: image size in pixels (default 1024x768)\n"
-        "  --font FILE          with --map: stroke font (default ./font.bin, else the shipped one)\n"
+        "  --font FILE          with --map: stroke font (default: the shipped font.bin)\n"
         "  --font-size F        with --map: font scale (default 0.5)\n"
         "  --cumulative         with --map: every host and link, not only the active ones\n"
         "  --packets            with --map: size hosts by frame rate instead of byte rate\n"
@@ -32,6 +45,7 @@ void replay_usage(std::FILE* out) {
         "                       (palette indices 0..31); other links get the colour of \"Other\"\n"
         "  --cfdump FILE        with --map and --protocols: custom focus file; its palette colours\n"
         "                       the links, and its focus named by --focus-name picks the entries\n"
+        "                       (default without --focus: the shipped cfdump.bin)\n"
         "  --focus-name NAME    with --cfdump: the focus to colour by (default \"Ethernet\")\n"
         "  --alarms FILE        with --protocols: run the alarms of an alarm file in every pass and\n"
         "                       print each firing performed: the pass's frame time and the notify\n"
@@ -42,8 +56,20 @@ void replay_usage(std::FILE* out) {
         "  --reports DIR        write the host, statistics and alarm reports after the last frame\n"
         "                       into DIR (hostrep, statsrep, alarmrep; .txt, .rtf and .html each)\n"
         "  --clock SECONDS      the wall clock stands still at this time (seconds since 1970):\n"
-        "                       the reports' start and generation times\n",
+        "                       the reports' start and generation times\n"
+        "  --help, --version    this text; the version\n"
+        "A capture file read for more than a few seconds shows its progress on standard error when\n"
+        "that is a terminal.\n",
         out);
+}
+
+void replay_apply_defaults(ReplayOptions* o) {
+    auto shipped = [](const char* name) { return data_find(name); };
+    if (!o->no_protocols && o->engine.protocols.empty()) o->engine.protocols = shipped("protocol.pdl");
+    if (!o->no_names && o->engine.manufacturers.empty()) o->engine.manufacturers = shipped("manf");
+    ReplayMapOptions& m = o->map_options;
+    if (o->map && !o->no_protocols && m.cfdump.empty() && m.focus.empty() && !o->engine.protocols.empty())
+        m.cfdump = shipped("cfdump.bin");
 }
 
 bool replay_parse_size(const char* text, int* width, int* height) {
@@ -138,8 +164,14 @@ ReplayParse replay_parse_options(int argc, char** argv, ReplayOptions* o) {
         else if (a == "--no-dump") o->no_dump = true;
         else if (a == "--reports") o->reports = value("--reports");
         else if (a == "--clock") clock_text = value("--clock"), o->fixed_clock = true;
+        else if (a == "--no-protocols") o->no_protocols = true;
+        else if (a == "--no-names") o->no_names = true;
+        else if (a == "--filter") o->filter = value("--filter"), o->filter_given = true;
         else if (a == "--help" || a == "-h") {
-            replay_usage(stderr);
+            replay_usage(stdout);
+            return ReplayParse::help;
+        } else if (a == "--version") {
+            std::printf("hopscope-replay %s\n", HOPSCOPE_VERSION);
             return ReplayParse::help;
         } else if (a.size() > 1 && a[0] == '-') {
             std::fprintf(stderr, "hopscope-replay: unknown option %s\n", a.c_str());
@@ -161,6 +193,12 @@ ReplayParse replay_parse_options(int argc, char** argv, ReplayOptions* o) {
         replay_usage(stderr);
         return ReplayParse::usage_error;
     }
+    if (o->no_protocols && !o->engine.protocols.empty()) {
+        std::fprintf(stderr, "hopscope-replay: --no-protocols and --protocols contradict each other\n");
+        return ReplayParse::usage_error;
+    }
+    // The checks below see the files that will be read.
+    replay_apply_defaults(o);
     if (o->map && !check_map_options(*o, size_text)) return ReplayParse::usage_error;
     // Alarm lines name protocols of the protocol file.
     if (!o->alarms.empty() && o->engine.protocols.empty()) {

@@ -24,11 +24,23 @@ struct ReplayOptions {
     std::string reports;   // --reports DIR: the three reports, in all three kinds, into DIR
     bool fixed_clock = false;  // --clock SECONDS given
     long long clock = 0;       // the wall clock's fixed time (seconds since 1970)
+    bool no_protocols = false; // --no-protocols: no protocol tree (and no focus file) by default
+    bool no_names = false;     // --no-names: no manufacturers file by default
+    bool filter_given = false; // --filter EXPR given
+    std::string filter;        // the capture filter, libpcap's filter syntax
 };
 
 enum class ReplayParse { run, help, usage_error };
 
-// Parses argv into `options`. --help prints the usage on standard error (help); a
+// The shipped files the tool reads unless told otherwise, as the program does: the
+// protocol tree, the manufacturers file and, for --map, the custom focus file (found as
+// base/datadir.h says). --no-protocols leaves out the tree and the focus file,
+// --no-names the manufacturers; a file named on the command line is kept; --focus
+// alone keeps the built-in palette. A shipped file that cannot be found is left out.
+void replay_apply_defaults(ReplayOptions* options);
+
+// Parses argv into `options` (the defaults above applied). --help prints the usage on
+// standard output, --version the version (help); a
 // mistake prints what is wrong, and the usage where it helps (usage_error, exit status 2).
 [[nodiscard]] ReplayParse replay_parse_options(int argc, char** argv, ReplayOptions* options);
 

@@ -132,6 +132,7 @@ std::vector<Entry> load_table() {
     // An adapter index that is out of range is reset to 0 by the start-up itself.
     t.push_back(integer("interface", 0, &s.interface, kAny));
     t.push_back(integer("max hosts", kDefaultMaxHosts, &model.max_hosts, kMaxHosts));
+    t.push_back(text("filter", "", s.filter));
     return t;
 }
 

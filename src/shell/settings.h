@@ -12,7 +12,9 @@
 //
 // Where the key file is: the path in the environment variable HOPSCOPE_SETTINGS, else
 // $XDG_CONFIG_HOME/hopscope/hopscope.reg, else $HOME/.config/hopscope/hopscope.reg.
-// The program never creates the key file: an installer (tools/run.sh) does.
+// default_load never creates the key file: on the program's first start
+// shell_prepare_user_key (user_key.h) creates it from the installed defaults, as an
+// installer would.
 //
 // Threads: load and save run on the window thread. Numbers and integers are atomics, so
 // the capture-and-draw thread may read them while the window thread changes them. Text
@@ -43,6 +45,10 @@ struct Settings {
     // 32-bit integers.
     std::atomic<int> snaplen{0};
     std::atomic<int> interface{0};  // index of the current adapter in the adapter list
+
+    // Text, after the integers: the capture filter (libpcap's filter syntax) every
+    // adapter and capture file is opened with; empty: every frame.
+    char filter[kSettingText] = {};
 };
 
 // The shell's settings record.

@@ -56,6 +56,14 @@ void shell_open_adapter(unsigned index) {
     hscap::Handle* fresh =
         hscap::pcap_open_live(name, settings().snaplen.load(), 1, kReadTimeoutMs, st.errbuf);
     st.open_failure = fresh ? std::string() : shell_open_failure_text(name, st.errbuf);
+    const char* filter = settings().filter;
+    if (fresh && *filter && !st.filter_failed) {
+        char err[hscap::kErrbufSize] = {};
+        if (hscap::set_filter(fresh, filter, err) != 0) {
+            st.filter_failed = true;
+            message_show(kErrorTitle, (std::string(err) + "; capturing without a filter").c_str(), MessageIcon::Error);
+        }
+    }
     // A pass waiting for frames on the old handle ends now rather than at its time-out.
     // Only this thread changes the handle, so reading it here needs no lock.
     hscap::interrupt(st.capture.handle);
@@ -80,7 +88,7 @@ std::string shell_open_failure_text(const char* name, const char* reason) {
     if (!adapter.empty() && r.rfind(adapter + ": ", 0) == 0) r.erase(0, adapter.size() + 2);  // named once is enough
     while (!r.empty() && (r.back() == '.' || r.back() == ' ' || r.back() == '\n')) r.pop_back();
     std::string text = "Cannot capture on " + adapter + ": " + r + ". ";
-    const bool rights = r.find("permission") != std::string::npos || r.find("not permitted") != std::string::npos;
+    const bool rights = hscap::missing_rights(r.c_str());
     if (rights)
         text += "Live capture needs the cap_net_raw capability (see \"Live capture permissions\" in Help Topics "
                 "and the README), or open a capture file: hopscope FILE.pcap";
@@ -122,13 +130,16 @@ void shell_save_settings() {
     default_save(st.settings_path.c_str());
 }
 
-int shell_startup(const std::vector<std::string>& capture_files, const std::string& settings_path) {
+int shell_startup(const std::vector<std::string>& capture_files, const std::string& settings_path,
+                  const std::string* filter) {
     ShellState& st = shell_state();
     StartupSteps& steps = startup_steps();
     Settings& s = settings();
     st.settings_path = settings_path;
+    st.filter_failed = false;
 
     default_load(settings_path.c_str());                  // 1. settings
+    if (filter) std::snprintf(s.filter, sizeof s.filter, "%s", filter->c_str());
     engine_reset();                                       // 2, 3. address types, list of networks
     startup_call(steps.hostc_init);                       // 4. name service
     startup_call(steps.alarm_init);                       // 5. alarm engine
@@ -154,8 +165,16 @@ int shell_startup(const std::vector<std::string>& capture_files, const std::stri
     st.file_count = 0;
     for (const std::string& path : capture_files) {
         char err[hscap::kErrbufSize] = {};
-        if (hscap::add_capture_file(path.c_str(), hscap::Pace::Recorded, true, err) == 0) ++st.file_count;
-        else message_show(kErrorTitle, err, MessageIcon::Error);
+        if (hscap::add_capture_file(path.c_str(), hscap::Pace::Recorded, true, err) != 0) {
+            // The capture library's text starts with the path, often twice.
+            std::string why = err;
+            for (const std::string prefix = path + ": "; why.rfind(prefix, 0) == 0;) why.erase(0, prefix.size());
+            const std::string text = "Cannot open the capture file " + path + ": " + why;
+            std::fprintf(stderr, "hopscope: %s\n", text.c_str());
+            message_show(kErrorTitle, text.c_str(), MessageIcon::Error);
+            return kCaptureFileStatus;
+        }
+        ++st.file_count;
     }
     hscap::pcap_init();  // 15. adapter list
     st.adapters = hscap::pcap_lookupdevs(st.errbuf);

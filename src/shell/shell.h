@@ -22,6 +22,9 @@ inline constexpr int kReadTimeoutMs = 600;
 
 // Exit status of the fatal start-up errors (-1).
 inline constexpr int kFatalStartupStatus = -1;
+// Exit status when a capture file named on the command line cannot be opened: the
+// program never falls back to live capture on a file the user asked for.
+inline constexpr int kCaptureFileStatus = 2;
 
 struct ShellState {
     hscap::Adapter** adapters = nullptr;  // null-terminated, fetched once
@@ -35,6 +38,9 @@ struct ShellState {
     std::thread capture_worker;
     std::time_t start_time = 0;
     std::string settings_path;
+    // The "filter" setting failed to compile once this run: it has been reported and
+    // is not tried again on the next adapter (the setting itself is kept).
+    bool filter_failed = false;
     // Why the current adapter could not be opened, for the status bar; empty when it was.
     std::string open_failure;
 };
@@ -43,9 +49,13 @@ ShellState& shell_state();
 
 // Start-up from the settings to the worker threads (everything before the main window).
 // `capture_files` are registered as capture sources replayed at their recorded pace,
-// looping. Returns 0, or kFatalStartupStatus after the failing step's message; nothing
-// has been written then.
-int shell_startup(const std::vector<std::string>& capture_files, const std::string& settings_path);
+// looping. Returns 0, or kFatalStartupStatus after the failing step's message, or
+// kCaptureFileStatus after "Cannot open the capture file ..." when one of them cannot
+// be opened; nothing has been written then.
+// `filter`, when given, replaces the "filter" setting right after the load (the
+// command line's --filter); it is saved at exit like any setting.
+int shell_startup(const std::vector<std::string>& capture_files, const std::string& settings_path,
+                  const std::string* filter = nullptr);
 
 // Checks the saved adapter index against the adapter list and returns the index to open
 // (0 after "The default adapter is currently invalid"). Shows the messages of the check.
@@ -59,7 +69,9 @@ int shell_startup(const std::vector<std::string>& capture_files, const std::stri
 // Opens adapter `index` with the start-up parameters and makes it, and its network,
 // the capture thread's for its next pass; the previous handle is closed. A failed open
 // leaves the handle null (the thread idles) and its reason in `open_failure`. Stores
-// `index` as the "interface" setting.
+// `index` as the "interface" setting. The "filter" setting is applied to the new
+// handle; an expression that does not compile is reported once ("Hopscope Error",
+// libpcap's message) and the capture runs unfiltered.
 void shell_open_adapter(unsigned index);
 
 // What the status bar says when adapter `name` could not be opened for the capture

@@ -1,5 +1,7 @@
 #include "shell/startup_steps.h"
 
+#include <sys/stat.h>
+
 #include "base/file.h"
 
 StartupSteps& startup_steps() {
@@ -7,4 +9,7 @@ StartupSteps& startup_steps() {
     return s;
 }
 
-bool shell_font_file_present(const char* path) { return file_opens(path, "r+b"); }
+bool shell_font_file_present(const char* path) {
+    struct stat st {};
+    return path && ::stat(path, &st) == 0 && S_ISREG(st.st_mode) && file_opens(path, "rb");
+}

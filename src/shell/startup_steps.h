@@ -40,6 +40,6 @@ void startup_call(Fn* step, Args... args) {
     if (step) step(args...);
 }
 
-// True when the stroke-font file can be opened for reading and writing, which is what
-// start-up asks of "font.bin" in the working directory.
+// True when the stroke-font file is a regular file that opens for reading. The font is
+// only ever read: a read-only font file (an installed one) is as good as any.
 [[nodiscard]] bool shell_font_file_present(const char* path);

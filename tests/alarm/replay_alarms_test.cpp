@@ -39,7 +39,7 @@ TEST(ReplayAlarms, MistakesOfTheCommandLine) {
         int status;
         std::string said;
     } table[] = {
-        {"--alarms x.adl", 2, "hopscope-replay: --alarms needs --protocols\n"},
+        {"--no-protocols --alarms x.adl", 2, "hopscope-replay: --alarms needs --protocols\n"},
         {"--protocols " + pdl + " --alarms-on", 2, "hopscope-replay: --alarms-on needs --alarms\n"},
         {"--protocols " + pdl + " --alarms " + absent, 1,
          "hopscope-replay: Corvex: Alarm Definition Language: Could not open file " + absent +

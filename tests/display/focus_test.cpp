@@ -590,7 +590,7 @@ TEST(FocusReplay, TheReplayToolColoursTheDemoByTheShippedFocus) {
     EXPECT_GT(arp, 50);
 
     const std::vector<std::string> bad_options = {"--cfdump /no/such/file", "--cfdump " + kShipped + " --focus-name Nobody",
-                                                  "--focus-name Ethernet"};
+                                                  "--focus IP:3 --focus-name Ethernet"};
     for (const std::string& bad : bad_options) {
         const std::string c = tool + " --protocols " + data + "/protocol.pdl " + bad + " --map /dev/null " + data +
                               "/demo.pcap 2>/dev/null";

@@ -129,7 +129,7 @@ int pixels_of(const QImage& image, uint32_t colour) {
 TEST(Picture, ReplayToolMapOfASmallCapture) {
     if (!std::filesystem::exists(kTool)) GTEST_SKIP() << "no replay tool";
     const std::string png = testsupport::temp_path("map.png");
-    const std::string command = kTool + " --map " + png + " --size 480x400 --font-size 0.8 --font " HOPSCOPE_DATA_DIR
+    const std::string command = kTool + " --no-protocols --map " + png + " --size 480x400 --font-size 0.8 --font " HOPSCOPE_DATA_DIR
                                 "/font.bin " + small_capture();
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     const QImage made(QString::fromStdString(png));
@@ -155,7 +155,7 @@ TEST(Picture, ReplayToolColoursLinksByTheFocus) {
                                 " --map /dev/null " + pcap + " 2>/dev/null";
         EXPECT_NE(std::system(bad.c_str()), 0) << focus;
     }
-    const std::string without_tree = kTool + " --focus IP:3 --map /dev/null " + pcap + " 2>/dev/null";
+    const std::string without_tree = kTool + " --no-protocols --focus IP:3 --map /dev/null " + pcap + " 2>/dev/null";
     EXPECT_NE(std::system(without_tree.c_str()), 0);
 }
 

@@ -52,7 +52,7 @@ TEST(ReplayProtocols, TalliesFollowTheShippedTree) {
 }
 
 TEST(ReplayProtocols, WithoutATreeNothingIsTallied) {
-    for (const std::string& options : {std::string(), "--no-classify --protocols " + kShipped}) {
+    for (const std::string& options : {std::string("--no-protocols"), "--no-classify --protocols " + kShipped}) {
         const ToolRun r = run("--dump " + options + " " + capture());
         ASSERT_EQ(r.status, 0) << r.out;
         EXPECT_EQ(r.out.find("tally\t"), std::string::npos) << options;

@@ -81,6 +81,7 @@ const char kDefaultsKey[] = R"(REGEDIT4
 "alarm y"=dword:000000c8
 "interface"=dword:00000000
 "max hosts"=dword:00010000
+"filter"=""
 )";
 
 std::string value_line(const std::string& key_text, const std::string& name) {

@@ -81,11 +81,15 @@ TEST(SavedInterface, CaptureFilesFromTheCommandLineDoNotMoveTheSavedAdapter) {
     EXPECT_EQ(shell_interface_to_save(2, 2, 0), 0);
 }
 
-TEST(FontFile, MustOpenForReadingAndWriting) {
+TEST(FontFile, MustBeARegularFileThatOpensForReading) {
     std::string path = testsupport::temp_path("font.bin");
     EXPECT_FALSE(shell_font_file_present(path.c_str()));
     write_file(path, "x");
     EXPECT_TRUE(shell_font_file_present(path.c_str()));
+    // An installed font is read-only: that is no reason to call it missing.
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    EXPECT_TRUE(shell_font_file_present(path.c_str()));
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
     EXPECT_FALSE(shell_font_file_present(testsupport::temp_path("").c_str()));  // a directory
     EXPECT_FALSE(shell_font_file_present(nullptr));
 }
@@ -132,17 +136,68 @@ TEST_F(StartupTest, RunsToTheCaptureThreadOnACaptureFile) {
     EXPECT_NE(read_file(key).find("\"interface\"=dword:00000003\n"), std::string::npos);
 }
 
-TEST_F(StartupTest, AnUnreadableCaptureFileIsReportedAndLeftOut) {
+// A capture file the user named never turns into live capture on the first adapter:
+// start-up says which file and why, and ends with status 2 before any adapter opens.
+TEST_F(StartupTest, AnUnreadableCaptureFileEndsStartUpWithStatusTwo) {
     std::string key = key_file("badfile.reg", startup_key());
     std::string bad = testsupport::temp_path("not-a-capture.pcap");
     write_file(bad, "not a capture file at all");
-    MessageCapture messages;
-    ASSERT_EQ(shell_startup({bad, small_capture("good.pcap", "00:00:00:00:00:04")}, key), 0);
-    EXPECT_EQ(shell_state().file_count, 1);
-    EXPECT_EQ(settings().interface, 0);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].title, "Hopscope Error");
-    EXPECT_NE(messages.shown[0].text.find(bad), std::string::npos);
+    const std::string missing = testsupport::temp_path("missing.pcap");
+    for (const std::vector<std::string>& files : {std::vector<std::string>{bad, small_capture("good.pcap", "00:00:00:00:00:04")},
+                                                  std::vector<std::string>{small_capture("first.pcap", "00:00:00:00:00:05"), missing}}) {
+        const std::string& named = files[0] == bad ? bad : missing;
+        SCOPED_TRACE(named);
+        hscap::reset_sources();
+        MessageCapture messages;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(shell_startup(files, key), kCaptureFileStatus);
+        const std::string said = testing::internal::GetCapturedStderr();
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].title, "Hopscope Error");
+        EXPECT_EQ(messages.shown[0].text.rfind("Cannot open the capture file " + named + ": ", 0), 0u) << messages.shown[0].text;
+        EXPECT_EQ(messages.shown[0].text.find(named, 30 + named.size()), std::string::npos) << "path said twice";
+        EXPECT_NE(said.find("hopscope: Cannot open the capture file " + named), std::string::npos) << said;
+        EXPECT_EQ(shell_state().capture.handle, nullptr);
+        EXPECT_FALSE(shell_state().capture_worker.joinable());
+    }
+}
+
+// The "filter" setting is applied to what is opened; the command line's replaces it;
+// a bad one is said once and the capture runs unfiltered, the setting kept.
+TEST_F(StartupTest, TheFilterSettingFiltersTheOpenedSourceAndABadOneIsSaidOnce) {
+    struct Case {
+        const char* setting;
+        const char* command_line;  // null: none given
+        bool message;
+        const char* saved;
+    };
+    const std::vector<Case> cases = {
+        {"", nullptr, false, ""},
+        {"ip6", nullptr, false, "ip6"},
+        {"ip6", "", false, ""},
+        {"", "arp", false, "arp"},
+        {"arp and", nullptr, true, "arp and"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.setting) + " / " + (c.command_line ? c.command_line : "-"));
+        hscap::reset_sources();
+        const std::string key = key_file("filter.reg", startup_key("\"filter\"=\"" + std::string(c.setting) + "\"\n"));
+        const std::string file = small_capture("filtered.pcap", "00:00:00:00:00:06");
+        MessageCapture messages;
+        const std::string given = c.command_line ? c.command_line : "";
+        ASSERT_EQ(shell_startup({file}, key, c.command_line ? &given : nullptr), 0);
+        EXPECT_EQ(messages.shown.size(), c.message ? 1u : 0u);
+        if (c.message) {
+            EXPECT_EQ(messages.shown[0].title, "Hopscope Error");
+            EXPECT_EQ(messages.shown[0].text.rfind("capture filter \"arp and\": ", 0), 0u) << messages.shown[0].text;
+            EXPECT_NE(messages.shown[0].text.find("capturing without a filter"), std::string::npos);
+            shell_open_adapter(0);  // a switch does not say it again
+            EXPECT_EQ(messages.shown.size(), 1u);
+        }
+        shell_stop_capture();
+        shell_save_settings();
+        EXPECT_NE(read_file(key).find("\"filter\"=\"" + std::string(c.saved) + "\"\n"), std::string::npos) << read_file(key);
+    }
 }
 
 TEST_F(StartupTest, NoProtocolTreeEndsStartUpBeforeAnythingIsOpened) {

@@ -2,8 +2,8 @@
 
 #include <pcap/pcap.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <sys/eventfd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -123,6 +123,8 @@ struct Handle {
     int wake_fd = -1;     // ends a wait of a dispatch early (interrupt)
     uint64_t delivered = 0;
     std::unique_ptr<HelperStream> helper;  // live adapters opened through the capture helper
+    std::string filter;   // the capture filter's expression; empty: none
+    int64_t file_size = -1;  // capture files: bytes on disk
 };
 
 namespace {
@@ -134,6 +136,19 @@ bool through_helper() {
     const char* how = std::getenv("HOPSCOPE_CAPTURE");
     if (how && std::strcmp(how, "direct") == 0) return false;
     return !helper_path().empty();
+}
+
+// Compiles `expression` against the handle's capture and installs it.
+bool apply_filter(pcap_t* p, const std::string& expression, std::string* error) {
+    bpf_program program{};
+    if (::pcap_compile(p, &program, expression.c_str(), 1, PCAP_NETMASK_UNKNOWN) != 0) {
+        *error = pcap_geterr(p);
+        return false;
+    }
+    const int rc = ::pcap_setfilter(p, &program);
+    if (rc != 0) *error = pcap_geterr(p);
+    ::pcap_freecode(&program);
+    return rc == 0;
 }
 
 }  // namespace
@@ -240,6 +255,11 @@ Handle* pcap_open_live(const char* name, int snaplen, int promisc, int timeout_m
             delete h;
             return nullptr;
         }
+}
+
+        h->pcap = open_file(file.path, errbuf);
+        struct stat st {};
+        if (h->pcap && ::stat(file.path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) h->file_size = st.st_size;
     } else {
         char err[PCAP_ERRBUF_SIZE] = {};
         h->file.path = name;
@@ -307,6 +327,8 @@ bool read_next(Handle* h) {
         char err[kErrbufSize] = {};
         pcap_t* again = open_file(h->file.path, err);
         if (!again) break;
+        std::string ignored;  // it compiled against the same file before
+        if (!h->filter.empty()) (void)apply_filter(again, h->filter, &ignored);
         ::pcap_close(h->pcap);
         h->pcap = again;
         h->loop_offset_us += (h->last_us - h->loop_first_us) + 1000;
@@ -460,6 +482,42 @@ void interrupt(Handle* h) {
     if (!h || h->wake_fd < 0) return;
     const uint64_t one = 1;
     (void)!::write(h->wake_fd, &one, sizeof one);
+}
+
+int set_filter(Handle* h, const char* expression, char* errbuf) {
+    if (!h || (!h->pcap && !h->helper)) {
+        set_error(errbuf, "no capture to filter");
+        return -1;
+    }
+    const std::string text = expression ? expression : "";
+    // An empty expression compiles to a program that takes every frame.
+    std::string error;
+    if (h->helper ? !helper_set_filter(h->helper.get(), text, &error) : !apply_filter(h->pcap, text, &error)) {
+        set_error(errbuf, "capture filter \"" + text + "\": " + error);
+        return -1;
+    }
+    h->filter = text;
+    return 0;
+}
+
+double read_fraction(Handle* h) {
+    if (!h || !h->is_file || h->file_size <= 0 || !h->pcap) return -1;
+    std::FILE* f = ::pcap_file(h->pcap);
+    const long at = f ? std::ftell(f) : -1;
+    if (at < 0) return -1;
+    const double fraction = static_cast<double>(at) / static_cast<double>(h->file_size);
+    return fraction > 1 ? 1 : fraction;
+}
+
+bool missing_rights(const char* errbuf) {
+    return errbuf && (std::strstr(errbuf, "Operation not permitted") || std::strstr(errbuf, "Permission denied") ||
+                      std::strstr(errbuf, "permission"));
+}
+
+std::string rights_hint(const char* adapter) {
+    return std::string("Cannot capture on ") + (adapter ? adapter : "the adapter") +
+           ": live capture needs root or the capture rights (cap_net_raw on the capture helper; see \"CAPTURE "
+           "RIGHTS\" in hopscope(1)). Capture files need no rights.";
 }
 
 const char* take_error(Handle* h) {

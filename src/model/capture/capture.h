@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace hscap {
 
@@ -80,6 +81,22 @@ void pcap_close(Handle* handle);
 [[nodiscard]] bool finished(const Handle* handle);
 // Frames delivered so far by this handle.
 [[nodiscard]] uint64_t delivered(const Handle* handle);
+// Sets the capture filter of the handle: an expression in libpcap's filter syntax,
+// compiled by libpcap against the adapter or the capture file; frames it rejects are
+// never delivered. A file that loops keeps its filter. An empty or null expression
+// removes the filter. Returns 0, or -1 with libpcap's message, naming the expression,
+// in errbuf (the handle then keeps the filter it had).
+int set_filter(Handle* handle, const char* expression, char* errbuf);
+// How much of a capture file has been read, 0 to 1 (of its size on disk); -1 for a
+// live adapter or a file whose size is unknown.
+[[nodiscard]] double read_fraction(Handle* handle);
+
+// Whether an open's error says that the capture rights are missing.
+[[nodiscard]] bool missing_rights(const char* errbuf);
+// What to tell the user then: "Cannot capture on ADAPTER: live capture needs root or
+// the capture rights (...)".
+[[nodiscard]] std::string rights_hint(const char* adapter);
+
 // Ends the current or next wait of a dispatch on this handle early, so that the thread
 // inside pcap_dispatch returns promptly (with the frames it has, possibly none). Safe to
 // call from another thread while the handle is in use; the handle must stay open.

@@ -1,6 +1,7 @@
 #include "model/capture/helper_client.h"
 
 #include <fcntl.h>
+#include <pcap/pcap.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -106,6 +107,12 @@ const std::string& helper_path() {
         const std::string installed = HOPSCOPE_HELPER_INSTALLED, built = HOPSCOPE_HELPER_BUILT;
         const std::string self = directory_of(real_path("/proc/self/exe"));
         if (!self.empty() && self == real_path(HOPSCOPE_INSTALL_BINDIR) && executable(installed)) return installed;
+        // A program installed under another prefix than the configured one (a package
+        // under /usr): the helper at the same place under that prefix.
+        if (self.size() > 4 && self.compare(self.size() - 4, 4, "/bin") == 0) {
+            const std::string moved = self.substr(0, self.size() - 3) + HOPSCOPE_HELPER_FROM_PREFIX;
+            if (executable(moved)) return moved;
+        }
         if (executable(built)) return built;
         if (executable(installed)) return installed;
         return std::string();
@@ -177,6 +184,28 @@ bool helper_start(HelperStream* s, const std::string& path, const char* name, in
     }
 }
 
+HelperStream::~HelperStream() {
+    if (filtered) ::pcap_freecode(&filter);
+}
+
+bool helper_set_filter(HelperStream* s, const std::string& expression, std::string* error) {
+    pcap_t* dead = ::pcap_open_dead(DLT_EN10MB, kStreamMaxCaptured);
+    if (!dead) {
+        *error = "cannot make a filter";
+        return false;
+    }
+    bpf_program program{};
+    const bool ok = ::pcap_compile(dead, &program, expression.c_str(), 1, PCAP_NETMASK_UNKNOWN) == 0;
+    if (!ok) *error = ::pcap_geterr(dead);
+    ::pcap_close(dead);
+    if (!ok) return false;
+    if (s->filtered) ::pcap_freecode(&s->filter);
+    s->filter = program;
+    s->filtered = !expression.empty();
+    if (!s->filtered) ::pcap_freecode(&s->filter);
+    return true;
+}
+
 int helper_dispatch(HelperStream* s, int count, int timeout_ms, int wake_fd, Handler handler, void* user,
                     uint64_t* delivered) {
     if (s->failed) return -1;
@@ -195,6 +224,14 @@ int helper_dispatch(HelperStream* s, int count, int timeout_ms, int wake_fd, Han
             }
             s->begin += used;
             if (r.type == kStreamFrame) {
+                if (s->filtered) {
+                    pcap_pkthdr ph{};
+                    ph.ts.tv_sec = r.a;
+                    ph.ts.tv_usec = r.b;
+                    ph.caplen = r.captured;
+                    ph.len = r.wire;
+                    if (::pcap_offline_filter(&s->filter, &ph, r.bytes) == 0) continue;
+                }
                 FrameHeader fh{static_cast<int32_t>(r.a), static_cast<int32_t>(r.b), r.captured, r.wire};
                 ++*delivered;
                 ++n;

@@ -3,6 +3,7 @@
 // capture.cpp only.
 #pragma once
 
+#include <pcap/bpf.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -21,7 +22,21 @@ struct HelperStream {
     Stats stats{};                // the helper's latest counts
     bool failed = false;          // the stream ended, was damaged or carried an error
     std::string error;            // why, once failed
+    // The capture filter, run on each frame as it arrives from the helper (the helper
+    // opened the adapter before the filter was known); `filtered` false: every frame.
+    bpf_program filter{};
+    bool filtered = false;
+
+    HelperStream() = default;
+    HelperStream(const HelperStream&) = delete;
+    HelperStream& operator=(const HelperStream&) = delete;
+    ~HelperStream();
 };
+
+// Compiles `expression` for Ethernet frames and makes it the stream's filter; an empty
+// expression takes every frame. False with *error set (libpcap's words) when it does not
+// compile; the filter in use stays as it was.
+[[nodiscard]] bool helper_set_filter(HelperStream* s, const std::string& expression, std::string* error);
 
 // The helper to start: the installed one beside an installed program, else the one of
 // this build; empty when there is none. A fixed path, never taken from the environment.
