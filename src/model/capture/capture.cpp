@@ -247,6 +247,8 @@ Handle* pcap_open_live(const char* name, int snaplen, int promisc, int timeout_m
         if (opened) h->pcap = opened;
         else if (file.reopens) h->pcap = open_file(file.path, errbuf);
         else set_error(errbuf, file.path + ": was read once already (a pipe or standard input cannot be read again)");
+        struct stat st {};
+        if (h->pcap && ::stat(file.path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) h->file_size = st.st_size;
     } else if (through_helper()) {
         h->file.path = name;
         h->timeout_ms = timeout_ms;
@@ -255,11 +257,6 @@ Handle* pcap_open_live(const char* name, int snaplen, int promisc, int timeout_m
             delete h;
             return nullptr;
         }
-}
-
-        h->pcap = open_file(file.path, errbuf);
-        struct stat st {};
-        if (h->pcap && ::stat(file.path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) h->file_size = st.st_size;
     } else {
         char err[PCAP_ERRBUF_SIZE] = {};
         h->file.path = name;
