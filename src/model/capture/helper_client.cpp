@@ -1,7 +1,6 @@
 #include "model/capture/helper_client.h"
 
 #include <fcntl.h>
-#include <pcap/pcap.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>

@@ -3,7 +3,7 @@
 // capture.cpp only.
 #pragma once
 
-#include <pcap/bpf.h>
+#include <pcap/pcap.h>
 #include <sys/types.h>
 
 #include <cstdint>
