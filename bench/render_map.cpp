@@ -77,44 +77,44 @@ void BM_RenderMap(benchmark::State& state) {
 }
 BENCHMARK(BM_RenderMap)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
 
-// The capture-and-draw thread's loop on 1000 busy hosts and 2000 links at 50 000
-// frames a second of frame time: 255 frames through the per-frame handler, a refresh,
-// then the draw hook, with render pacing on (argument 1) or off (0). Items per second
-// is the frame rate the thread sustains.
-void BM_CaptureWithMap(benchmark::State& state) {
-    open_library();
-    map_settings().dynamic = 1;
-    static Network* net = [] {
-        Network* n = net_create("busy");
-        net_list_add(n);
-        net_set_current(n);
-        return n;
-    }();
-    static std::vector<std::vector<uint8_t>> frames = [] {
-        std::vector<std::vector<uint8_t>> f;
-        for (int i = 0; i < 2000; ++i) {
-            const int src = i % 1000, dst = (i * 31 + 17) % 1000;
-            std::vector<uint8_t> b(60, 0);
-            const uint8_t d[6] = {2, 0, 0, 0, uint8_t(dst >> 8), uint8_t(dst)};
-            const uint8_t s[6] = {2, 0, 0, 0, uint8_t(src >> 8), uint8_t(src)};
-            std::copy(d, d + 6, b.begin());
-            std::copy(s, s + 6, b.begin() + 6);
-            b[12] = 0x08;
-            f.push_back(b);
-        }
-        return f;
-    }();
-    static int64_t t_us = 1000000000000;
-    display_set_repaint([](void*) {}, nullptr);
-    display_set_draw_pacing(state.range(0) != 0);
+// A network of its own for a capture-and-draw benchmark, made current.
+Network* bench_network(const char* name) {
+    Network* n = net_create(name);
+    net_list_add(n);
+    net_set_current(n);
+    return n;
+}
+
+// `count` 60-byte IPv4 frames from station i % 1000 to station dst_of(i), the stations'
+// addresses 02:00:00:<group>:<hi>:<lo>.
+std::vector<std::vector<uint8_t>> station_frames(int count, uint8_t group, int (*dst_of)(int)) {
+    std::vector<std::vector<uint8_t>> f;
+    for (int i = 0; i < count; ++i) {
+        const int src = i % 1000, dst = dst_of(i);
+        std::vector<uint8_t> b(60, 0);
+        const uint8_t d[6] = {2, 0, 0, group, uint8_t(dst >> 8), uint8_t(dst)};
+        const uint8_t s[6] = {2, 0, 0, group, uint8_t(src >> 8), uint8_t(src)};
+        std::copy(d, d + 6, b.begin());
+        std::copy(s, s + 6, b.begin() + 6);
+        b[12] = 0x08;
+        f.push_back(b);
+    }
+    return f;
+}
+
+// The capture-and-draw thread's loop: 255 frames `step_us` apart through the per-frame
+// handler and the refresh under the model lock, then the draw hook. Returns the frames
+// delivered.
+int64_t capture_and_draw(benchmark::State& state, Network* net, const std::vector<std::vector<uint8_t>>& frames,
+                         int64_t* t_us, int step_us) {
     size_t next = 0;
     int64_t delivered = 0;
     for (auto _ : state) {
         {
             std::unique_lock<std::shared_mutex> model(model_lock());
-            for (int i = 0; i < 255; ++i, ++next, t_us += 20) {
+            for (int i = 0; i < 255; ++i, ++next, *t_us += step_us) {
                 const auto& f = frames[next % frames.size()];
-                hscap::FrameHeader h{int32_t(t_us / 1000000), int32_t(t_us % 1000000), 60, 60};
+                hscap::FrameHeader h{int32_t(*t_us / 1000000), int32_t(*t_us % 1000000), 60, 60};
                 netif_frame(net, &h, f.data());
             }
             net_refresh(net);
@@ -122,60 +122,41 @@ void BM_CaptureWithMap(benchmark::State& state) {
         display_draw(net);
         delivered += 255;
     }
-    state.SetItemsProcessed(delivered);
+    return delivered;
+}
+
+// The capture-and-draw thread's loop on 1000 busy hosts and 2000 links at 50 000
+// frames a second of frame time, with render pacing on (argument 1) or off (0). Items
+// per second is the frame rate the thread sustains.
+void BM_CaptureWithMap(benchmark::State& state) {
+    open_library();
+    map_settings().dynamic = 1;
+    static Network* net = bench_network("busy");
+    static const auto frames = station_frames(2000, 0, [](int i) { return (i * 31 + 17) % 1000; });
+    static int64_t t_us = 1000000000000;
+    display_set_repaint([](void*) {}, nullptr);
+    display_set_draw_pacing(state.range(0) != 0);
+    state.SetItemsProcessed(capture_and_draw(state, net, frames, &t_us, 20));
     display_set_repaint(nullptr, nullptr);
 }
 BENCHMARK(BM_CaptureWithMap)->Arg(0)->Arg(1)->UseRealTime()->MinTime(3.0)->Unit(benchmark::kMicrosecond);
 
 // The capture-and-draw loop on a campus segment: 1000 busy hosts and 20 000 links, the
 // frames 1 us apart (a million frames a second of frame time, so every host and link
-// stays active and every rate moves from pass to pass), 255 frames through the
-// per-frame handler, the refresh, then the draw hook with the program's render pacing.
-// In one run: frames a second the loop sustains (items per second) and renders a second.
+// stays active and every rate moves from pass to pass), with the program's render
+// pacing. In one run: frames a second the loop sustains (items per second) and renders
+// a second.
 void BM_CaptureAndDraw(benchmark::State& state) {
     open_library();
     map_settings().dynamic = 1;
-    static Network* net = [] {
-        Network* n = net_create("campus");
-        net_list_add(n);
-        net_set_current(n);
-        return n;
-    }();
-    static std::vector<std::vector<uint8_t>> frames = [] {
-        std::vector<std::vector<uint8_t>> f;
-        for (int i = 0; i < 20000; ++i) {
-            // 20 distinct destinations for each of the 1000 sources.
-            const int src = i % 1000, dst = (i / 1000 * 37 + src * 13 + 1) % 1000;
-            std::vector<uint8_t> b(60, 0);
-            const uint8_t d[6] = {2, 0, 0, 1, uint8_t(dst >> 8), uint8_t(dst)};
-            const uint8_t s[6] = {2, 0, 0, 1, uint8_t(src >> 8), uint8_t(src)};
-            std::copy(d, d + 6, b.begin());
-            std::copy(s, s + 6, b.begin() + 6);
-            b[12] = 0x08;
-            f.push_back(b);
-        }
-        return f;
-    }();
+    static Network* net = bench_network("campus");
+    // 20 distinct destinations for each of the 1000 sources.
+    static const auto frames = station_frames(20000, 1, [](int i) { return (i / 1000 * 37 + i % 1000 * 13 + 1) % 1000; });
     static int64_t t_us = 2000000000000;
     display_set_repaint([](void*) {}, nullptr);
     display_set_draw_pacing(true);
-    size_t next = 0;
-    int64_t delivered = 0;
     const unsigned long draws_before = display_draw_count();
-    for (auto _ : state) {
-        {
-            std::unique_lock<std::shared_mutex> model(model_lock());
-            for (int i = 0; i < 255; ++i, ++next, ++t_us) {
-                const auto& f = frames[next % frames.size()];
-                hscap::FrameHeader h{int32_t(t_us / 1000000), int32_t(t_us % 1000000), 60, 60};
-                netif_frame(net, &h, f.data());
-            }
-            net_refresh(net);
-        }
-        display_draw(net);
-        delivered += 255;
-    }
-    state.SetItemsProcessed(delivered);
+    state.SetItemsProcessed(capture_and_draw(state, net, frames, &t_us, 1));
     state.counters["renders_per_second"] =
         benchmark::Counter(double(display_draw_count() - draws_before), benchmark::Counter::kIsRate);
     state.counters["links"] = double(net->link_count);
