@@ -267,4 +267,5 @@ TEST(List, InsertAfterKeepsHeadTailAndCount) {
     int e = 5;
     list_append(l, &e);
     EXPECT_EQ(items(l), (std::vector<int>{1, 2, 3, 4, 5}));
+    list_destroy(l, nullptr);
 }

@@ -22,7 +22,9 @@ protected:
             s.hosts.push_back(add_host(mac, 300 + i * 997 % 90000, name, i % 2 ? "Intel" : "Hewlett Packard"));
         }
         for (int i = 0; i < 3 * count; ++i)
-            s.links.push_back(add_link(s.hosts[size_t(i % count)], s.hosts[size_t((i * 7 + 3) % count)],
+            // Three different destinations a source, never itself: a pair made twice would
+            // leave the second link outside the host's table.
+            s.links.push_back(add_link(s.hosts[size_t(i % count)], s.hosts[size_t((i % count + 1 + i / count * 7) % count)],
                                        400 + (i * 7919) % 70000, i % 5 == 0 ? -1 : i % 20));
         return s;
     }

@@ -25,7 +25,10 @@ for sig in TERM INT HUP; do
     mkdir -p "$home"
     key=$home/.config/hopscope/hopscope.reg
     state=$home/.local/share/hopscope
+    # A fresh environment, but for the sanitizers' options of a sanitizer build.
     (cd / && exec env -i PATH="$PATH" HOME="$home" QT_QPA_PLATFORM=offscreen \
+        ${ASAN_OPTIONS:+ASAN_OPTIONS="$ASAN_OPTIONS"} ${LSAN_OPTIONS:+LSAN_OPTIONS="$LSAN_OPTIONS"} \
+        ${TSAN_OPTIONS:+TSAN_OPTIONS="$TSAN_OPTIONS"} \
         "$prefix/bin/hopscope" "$prefix/share/hopscope/demo.pcap" >"$tmp/out-$sig" 2>&1) &
     pid=$!
     # The key is made after the signals are watched for; the files come with it.
