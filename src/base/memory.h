@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <new>
+#include <type_traits>
 #include <utility>
+#include <vector>
 
 // Ends the program after a failed allocation.
 [[noreturn]] void fatal_out_of_memory();
@@ -24,3 +26,48 @@ template <class T, class... Args>
 
 // A std::malloc'ed copy of a text (null reads as the empty text). Release with std::free.
 [[nodiscard]] char* text_dup_or_die(const char* text);
+
+// Storage for records that live as long as their owner and are never released one by
+// one (the model's links and tally nodes). Records are handed out in order from blocks
+// of 64 KiB, so records made one after another sit side by side in memory, and each
+// allocation starts on a cache line. The blocks are freed with the arena; the records
+// in them are not destroyed, so only trivially destructible ones may live here.
+class RecordArena {
+public:
+    static constexpr size_t kAlign = 64;
+    static constexpr size_t kBlockSize = 64 * 1024;
+
+    RecordArena() = default;
+    RecordArena(const RecordArena&) = delete;
+    RecordArena& operator=(const RecordArena&) = delete;
+    ~RecordArena();
+
+    // `size` bytes aligned to kAlign, or the end of the program.
+    [[nodiscard]] void* allocate(size_t size);
+
+    // A value-initialised T, or the end of the program.
+    template <class T>
+    [[nodiscard]] T* make() {
+        static_assert(std::is_trivially_destructible_v<T>, "the arena never destroys its records");
+        static_assert(alignof(T) <= kAlign);
+        return new (allocate(sizeof(T))) T{};
+    }
+    // `count` value-initialised Ts side by side, or the end of the program.
+    template <class T>
+    [[nodiscard]] T* make_array(size_t count) {
+        static_assert(std::is_trivially_destructible_v<T>, "the arena never destroys its records");
+        static_assert(alignof(T) <= kAlign);
+        T* p = static_cast<T*>(allocate(sizeof(T) * count));
+        for (size_t i = 0; i < count; ++i) new (p + i) T{};
+        return p;
+    }
+
+    // Bytes held in blocks (for memory figures).
+    [[nodiscard]] size_t reserved() const { return reserved_; }
+
+private:
+    std::vector<void*> blocks_;
+    char* next_ = nullptr;
+    size_t left_ = 0;
+    size_t reserved_ = 0;
+};

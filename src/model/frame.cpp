@@ -6,8 +6,22 @@
 
 namespace {
 
+// Tally nodes a link takes from its network at a time.
+constexpr int kTallyBlock = 8;
+
 ProtocolTally* new_tally(Link* link, const ProtocolNode* protocol) {
-    auto* t = new_or_die<ProtocolTally>();
+    ProtocolTally* t;
+    Network* network = link->source ? link->source->network : nullptr;
+    if (!network) {
+        t = new_or_die<ProtocolTally>();
+    } else {
+        if (link->spare_tally_count == 0) {
+            link->spare_tallies = network->records.make_array<ProtocolTally>(kTallyBlock);
+            link->spare_tally_count = kTallyBlock;
+        }
+        t = link->spare_tallies++;
+        --link->spare_tally_count;
+    }
     t->protocol = protocol;
     hashtable_set(link->protocol_index, protocol, t);
     return t;
@@ -17,6 +31,7 @@ ProtocolTally* new_tally(Link* link, const ProtocolNode* protocol) {
 
 void link_tally(Link* link, const ProtocolNode* const* path, uint32_t length) {
     if (!link || !path || !path[0]) return;
+    link->colour_generation = 0;  // the bytes change: the link's dominant colour may too
     if (!link->protocol_tree) link->protocol_tree = new_tally(link, path[0]);
     ProtocolTally* node = link->protocol_tree;
     int i = 0;

@@ -17,6 +17,13 @@ struct ModelState {
     std::atomic<TextWidthFn> text_width{nullptr};
     std::atomic<FocusSource> focus_source{nullptr};
     TimeValue clock;  // the model clock
+    // The focus that the refresh last coloured links by, and its generation: a link whose
+    // colour_generation equals it has the colour that focus gives its tally. A focus's
+    // entries are never changed in place (a new focus is a new view), so a new source,
+    // entries or count is a new generation. Capture thread only.
+    FocusSource coloured_source = nullptr;
+    FocusView coloured_focus;
+    uint32_t colour_generation = 1;
 };
 ModelState g_model;
 
@@ -185,7 +192,8 @@ Host* host_find_or_create(Network* network, const NetAddress* address) {
 }
 
 Link* link_create(Host* source, Host* destination) {
-    auto* l = new_or_die<Link>();
+    Network* network = source ? source->network : nullptr;
+    Link* l = network ? network->records.make<Link>() : new_or_die<Link>();
     l->source = source;
     l->destination = destination;
     l->protocol_index = hashtable_create(pointer_hash, pointer_compare, nullptr, nullptr);
@@ -200,10 +208,9 @@ Link* link_create(Host* source, Host* destination) {
     return l;
 }
 
-int link_dominant_colour(const Link* link) {
-    FocusSource src = g_model.focus_source.load(std::memory_order_acquire);
-    if (!src || !link) return -1;
-    FocusView focus = src();
+namespace {
+
+int dominant_colour(const Link* link, FocusView focus) {
     uint64_t best = 0;
     int result = -1;
     for (int i = 0; i < focus.count; ++i) {
@@ -216,6 +223,14 @@ int link_dominant_colour(const Link* link) {
         }
     }
     return result;
+}
+
+}  // namespace
+
+int link_dominant_colour(const Link* link) {
+    FocusSource src = g_model.focus_source.load(std::memory_order_acquire);
+    if (!src || !link) return -1;
+    return dominant_colour(link, src());
 }
 
 void host_mark_busy(Host* host) {
@@ -232,12 +247,24 @@ void link_mark_busy(Link* link) {
 
 namespace {
 
-// Refreshes one link; returns whether it is still busy afterwards.
-bool refresh_link(Link* l, int link_timeout) {
+// What every link's refresh in one pass shares.
+struct LinkPass {
+    int link_timeout;
+    FocusView focus;  // empty without a focus source
+    uint32_t colour_generation;
+};
+
+// Refreshes one link; returns whether it is still busy afterwards. The dominant colour
+// is worked out again only when the tally or the focus changed since it last was: it
+// is a function of those two alone.
+bool refresh_link(Link* l, const LinkPass& pass) {
     rate_push(&l->frame_rate, l->frames_this_second);
     rate_push(&l->byte_rate, l->bytes_this_second);
-    if (active(l->last_seen, link_timeout)) {
-        l->colour_index = link_dominant_colour(l);
+    if (active(l->last_seen, pass.link_timeout)) {
+        if (l->colour_generation != pass.colour_generation) {
+            l->colour_index = dominant_colour(l, pass.focus);
+            l->colour_generation = pass.colour_generation;
+        }
         l->display = 1;
         l->source->display = 1;
         l->destination->display = 1;
@@ -279,6 +306,16 @@ void net_refresh(Network* network) {
     // samples into all-zero averages, still inactive) for as long as the clock does not
     // go back and no timeout grows. When one of those happens, visit them all, in
     // host-list and link-table order, and list the busy ones afresh.
+    LinkPass pass{link_timeout, {}, 0};
+    const FocusSource src = g_model.focus_source.load(std::memory_order_acquire);
+    if (src) pass.focus = src();
+    if (src != g_model.coloured_source || pass.focus.entries != g_model.coloured_focus.entries ||
+        pass.focus.count != g_model.coloured_focus.count) {
+        g_model.coloured_source = src;
+        g_model.coloured_focus = pass.focus;
+        if (++g_model.colour_generation == 0) g_model.colour_generation = 1;  // 0 means "not worked out"
+    }
+    pass.colour_generation = g_model.colour_generation;
     const bool visit_all = clock_before(g_model.clock, network->refreshed_at) ||
                            node_timeout > network->refreshed_node_timeout ||
                            link_timeout > network->refreshed_link_timeout;
@@ -291,7 +328,7 @@ void net_refresh(Network* network) {
         busy.clear();
         net_for_each_host(network, [&](const Host* h) {
             host_for_each_link(h, [&](Link* l) {
-                l->busy = refresh_link(l, link_timeout);
+                l->busy = refresh_link(l, pass);
                 if (l->busy) busy.push_back(l);
             });
         });
@@ -319,7 +356,7 @@ void net_refresh(Network* network) {
                 __builtin_prefetch(reinterpret_cast<const char*>(busy[i + 8]) + 128);
             }
             Link* l = busy[i];
-            l->busy = refresh_link(l, link_timeout);
+            l->busy = refresh_link(l, pass);
             if (l->busy) busy[kept++] = l;
         }
         busy.resize(kept);

@@ -17,6 +17,7 @@
 
 #include "base/hashtable.h"
 #include "base/list.h"
+#include "base/memory.h"
 #include "base/netaddr.h"
 #include "model/ring.h"
 #include "base/timer.h"
@@ -76,14 +77,18 @@ struct Host {
     int top_hosts_place = -1;
 };
 
-struct Link {
-    // What the refresh reads and writes for a busy link comes first, in as few cache
-    // lines as it fits: the refresh visits every busy link at every pass.
+// Links start on a cache line (a network keeps them side by side in its record arena),
+// and what the refresh reads and writes for a busy link comes first, in the fewest lines
+// it fits: the refresh visits every busy link at every pass.
+struct alignas(64) Link {
     uint32_t frames_this_second = 0;
     uint32_t bytes_this_second = 0;
     TimeValue last_seen;
     int display = 1;
     int colour_index = 0;
+    // The colour generation (see net_refresh) that colour_index was worked out for; 0
+    // once the tally has changed since.
+    uint32_t colour_generation = 0;
     RateAverage frame_rate;
     RateAverage byte_rate;
     Host* source = nullptr;
@@ -94,6 +99,10 @@ struct Link {
     uint64_t total_bytes = 0;
     ProtocolTally* protocol_tree = nullptr;
     HashTable* protocol_index = nullptr;  // ProtocolNode* -> ProtocolTally*
+    // Tally nodes made ahead, side by side, for this link's next new nodes: a frame's
+    // walk down the tree then stays within a few neighbouring cache lines.
+    ProtocolTally* spare_tallies = nullptr;
+    int spare_tally_count = 0;
 };
 
 // The host list's order (ascending address) as a strict order, for the index of the
@@ -137,6 +146,8 @@ struct Network {
     // The timeouts of the last refresh: a longer one may make an idle host or link
     // active again, and the refresh then visits them all.
     int refreshed_node_timeout = -1, refreshed_link_timeout = -1;
+    // Where the network's links and their tally nodes live, in the order they were made.
+    RecordArena records;
 };
 
 inline constexpr int kDefaultMaxHosts = 65536;
