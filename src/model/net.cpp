@@ -1,5 +1,6 @@
 #include "model/net.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 
@@ -128,9 +129,29 @@ void net_set_current(Network* network) {
     if (network) g_model.current.store(network, std::memory_order_release);
 }
 
+namespace {
+
+bool is_ether(const NetAddress* a) { return a && a->type && a->type->index == kEtherType; }
+
+// An Ethernet address as a key of the host index: its six bytes.
+uint64_t ether_key(const NetAddress* a) {
+    uint64_t k = 0;
+    std::memcpy(&k, a->storage, kEtherAddrLen);
+    return k;
+}
+
+// Two hosts as a key of the link index; links that share one are told apart by their hosts.
+uint64_t pair_key(const Host* source, const Host* destination) {
+    return uint64_t(reinterpret_cast<uintptr_t>(source)) * 0x9e3779b97f4a7c15ull ^
+           uint64_t(reinterpret_cast<uintptr_t>(destination));
+}
+
+}  // namespace
+
 Host* host_find(const Network* network, const NetAddress* address) {
     void* v = nullptr;
     if (!network) return nullptr;
+    if (network->unindexed_hosts == 0 && is_ether(address)) return network->host_index.find(ether_key(address));
     hashtable_lookup(network->host_table, address, &v);
     return static_cast<Host*>(v);
 }
@@ -140,6 +161,14 @@ Link* link_find(const Host* host, const NetAddress* destination) {
     if (!host) return nullptr;
     hashtable_lookup(host->link_table, destination, &v);
     return static_cast<Link*>(v);
+}
+
+Link* link_between(const Host* source, const Host* destination) {
+    if (!source || !destination) return nullptr;
+    if (!source->network) return link_find(source, &destination->address);
+    return source->network->link_index.find_if(pair_key(source, destination), [&](const Link* l) {
+        return l->source == source && l->destination == destination;
+    });
 }
 
 Host* host_create(Network* network, const NetAddress* address) {
@@ -172,6 +201,8 @@ Host* host_create(Network* network, const NetAddress* address) {
     h->link_table = hashtable_create(netaddr_hash_key, netaddr_compare_key, nullptr, nullptr);
     if (network) {
         hashtable_set(network->host_table, &h->address, h);
+        if (is_ether(&h->address)) network->host_index.set(ether_key(&h->address), h);
+        else ++network->unindexed_hosts;
         // After the last host whose address comes before this one.
         auto& places = network->host_places;
         auto next = places.lower_bound(&h->address);
@@ -202,8 +233,13 @@ Link* link_create(Host* source, Host* destination) {
     l->top_links_place = -1;
     hashtable_set(source->link_table, &destination->address, l);
     if (Network* n = source->network) {
-        // Room for every link in the busy list, so that listing one never allocates.
+        n->link_index.set_if(pair_key(source, destination), l, [&](const Link* old) {
+            return old->source == source && old->destination == destination;
+        });
+        // Room for every link in the busy and steady lists, so that listing one never
+        // allocates.
         if (n->busy_links.capacity() < ++n->link_count) n->busy_links.reserve(2 * n->link_count);
+        if (n->steady_links.capacity() < n->link_count) n->steady_links.reserve(2 * n->link_count);
     }
     return l;
 }
@@ -239,8 +275,22 @@ void host_mark_busy(Host* host) {
     host->network->busy_hosts.push_back(host);
 }
 
+namespace {
+
+// Takes a link out of the steady state: it is refreshed again from the next pass.
+void leave_steady(Link* l) {
+    if (l->steady == kSteadyActive) {
+        --l->source->steady_links;
+        --l->destination->steady_links;
+    }
+    l->steady = kNotSteady;
+}
+
+}  // namespace
+
 void link_mark_busy(Link* link) {
     if (link->busy || !link->source || !link->source->network) return;
+    if (link->steady) leave_steady(link);
     link->busy = true;
     link->source->network->busy_links.push_back(link);
 }
@@ -258,6 +308,9 @@ struct LinkPass {
 // is worked out again only when the tally or the focus changed since it last was: it
 // is a function of those two alone.
 bool refresh_link(Link* l, const LinkPass& pass) {
+    auto last = [](const RateAverage& r) { return r.samples[r.index == 0 ? kRateSamples - 1 : r.index - 1]; };
+    const bool same = last(l->frame_rate) == l->frames_this_second && last(l->byte_rate) == l->bytes_this_second;
+    l->same_pushes = same ? uint8_t(std::min(l->same_pushes + 1, kRateSamples)) : 1;
     rate_push(&l->frame_rate, l->frames_this_second);
     rate_push(&l->byte_rate, l->bytes_this_second);
     if (active(l->last_seen, pass.link_timeout)) {
@@ -289,9 +342,65 @@ namespace {
 bool refresh_host(Host* h, int node_timeout) {
     rate_push(&h->frame_rate, h->frames_this_second);
     rate_push(&h->byte_rate, h->bytes_this_second);
-    h->display = active(h->last_sent, node_timeout) ? 1 : 0;
+    // A steady active link flags its ends as the refresh of an active link does.
+    h->display = active(h->last_sent, node_timeout) || h->steady_links > 0 ? 1 : 0;
     return h->display || h->frames_this_second || h->bytes_this_second || h->frame_rate.sum != 0 ||
            h->byte_rate.sum != 0;
+}
+
+}  // namespace
+
+// Busy hosts and links whose lines the refresh asks for ahead of the one it is on.
+constexpr size_t kAhead = 16;
+
+namespace {
+
+// When an active link times out: `timeout_seconds` after its last frame.
+TimeValue time_out_at(const Link* l, int timeout_seconds) {
+    return TimeValue{int32_t(std::min<int64_t>(INT32_MAX, int64_t(l->last_seen.seconds) + timeout_seconds)),
+                     l->last_seen.microseconds};
+}
+
+void set_steady(Network* network, Link* l, int link_timeout) {
+    if (l->display) {
+        l->steady = kSteadyActive;
+        ++l->source->steady_links;
+        ++l->destination->steady_links;
+        const TimeValue at = time_out_at(l, link_timeout);
+        if (clock_before(at, network->steady_wake)) network->steady_wake = at;
+    } else {
+        l->steady = kSteadyIdle;  // inactive with counts in its window: only a frame can change it
+    }
+    if (!l->listed_steady) {
+        l->listed_steady = true;
+        network->steady_links.push_back(l);
+    }
+}
+
+// Drops the entries of links that have woken, wakes the steady links that time out by
+// now (they are refreshed in this pass) and finds the next time one will.
+void sweep_steady(Network* network, int link_timeout) {
+    std::vector<Link*>& steady = network->steady_links;
+    TimeValue wake{INT32_MAX, 0};
+    size_t kept = 0;
+    for (Link* l : steady) {
+        if (l->steady == kSteadyActive) {
+            const TimeValue at = time_out_at(l, link_timeout);
+            if (!clock_before(g_model.clock, at)) {
+                link_mark_busy(l);
+            } else {
+                if (clock_before(at, wake)) wake = at;
+                steady[kept++] = l;
+                continue;
+            }
+        } else if (l->steady == kSteadyIdle) {
+            steady[kept++] = l;
+            continue;
+        }
+        l->listed_steady = false;
+    }
+    steady.resize(kept);
+    network->steady_wake = wake;
 }
 
 }  // namespace
@@ -316,10 +425,20 @@ void net_refresh(Network* network) {
         if (++g_model.colour_generation == 0) g_model.colour_generation = 1;  // 0 means "not worked out"
     }
     pass.colour_generation = g_model.colour_generation;
+    // A changed timeout or focus, or a clock that stepped back, may change any link
+    // and host, the idle and steady ones too.
     const bool visit_all = clock_before(g_model.clock, network->refreshed_at) ||
-                           node_timeout > network->refreshed_node_timeout ||
-                           link_timeout > network->refreshed_link_timeout;
+                           node_timeout != network->refreshed_node_timeout ||
+                           link_timeout != network->refreshed_link_timeout ||
+                           pass.colour_generation != network->refreshed_colour_generation;
+    std::vector<Link*>& steady = network->steady_links;
     if (visit_all) {
+        for (Link* l : steady) {
+            if (l->steady) leave_steady(l);
+            l->listed_steady = false;
+        }
+        steady.clear();
+        network->steady_wake = {INT32_MAX, 0};
         busy_hosts.clear();
         net_for_each_host(network, [&](Host* h) {
             h->busy = refresh_host(h, node_timeout);
@@ -333,13 +452,14 @@ void net_refresh(Network* network) {
             });
         });
     } else {
+        if (!clock_before(g_model.clock, network->steady_wake)) sweep_steady(network, link_timeout);
         size_t kept = 0;
         const size_t hosts = busy_hosts.size();
         for (size_t i = 0; i < hosts; ++i) {
-            if (i + 8 < hosts) {
-                __builtin_prefetch(busy_hosts[i + 8]);
-                __builtin_prefetch(reinterpret_cast<const char*>(busy_hosts[i + 8]) + 64);
-                __builtin_prefetch(reinterpret_cast<const char*>(busy_hosts[i + 8]) + 128);
+            if (i + kAhead < hosts) {
+                __builtin_prefetch(busy_hosts[i + kAhead]);
+                __builtin_prefetch(reinterpret_cast<const char*>(busy_hosts[i + kAhead]) + 64);
+                __builtin_prefetch(reinterpret_cast<const char*>(busy_hosts[i + kAhead]) + 128);
             }
             Host* h = busy_hosts[i];
             h->busy = refresh_host(h, node_timeout);
@@ -350,20 +470,29 @@ void net_refresh(Network* network) {
         const size_t n = busy.size();
         for (size_t i = 0; i < n; ++i) {
             // The busy links lie all over the heap: ask for the next ones' lines early.
-            if (i + 8 < n) {
-                __builtin_prefetch(busy[i + 8]);
-                __builtin_prefetch(reinterpret_cast<const char*>(busy[i + 8]) + 64);
-                __builtin_prefetch(reinterpret_cast<const char*>(busy[i + 8]) + 128);
+            if (i + kAhead < n) {
+                __builtin_prefetch(busy[i + kAhead]);
+                __builtin_prefetch(reinterpret_cast<const char*>(busy[i + kAhead]) + 64);
+                __builtin_prefetch(reinterpret_cast<const char*>(busy[i + kAhead]) + 128);
             }
             Link* l = busy[i];
             l->busy = refresh_link(l, pass);
-            if (l->busy) busy[kept++] = l;
+            if (!l->busy) continue;
+            if (l->same_pushes < kRateSamples) {
+                busy[kept++] = l;
+                continue;
+            }
+            // Every slot of its averages holds its counts: until something changes, a
+            // refresh would push the same samples and leave the link as it is.
+            l->busy = false;
+            set_steady(network, l, link_timeout);
         }
         busy.resize(kept);
     }
     network->refreshed_at = g_model.clock;
     network->refreshed_node_timeout = node_timeout;
     network->refreshed_link_timeout = link_timeout;
+    network->refreshed_colour_generation = pass.colour_generation;
 }
 
 void link_recolour_all(Network* network) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/hashtable.h"
+#include "base/key_index.h"
 #include "base/list.h"
 #include "base/memory.h"
 #include "base/netaddr.h"
@@ -58,6 +59,7 @@ struct Host {
     TimeValue last_sent;
     int display = 0;
     bool busy = false;  // listed in the network's busy hosts
+    int steady_links = 0;  // active links set aside as steady that start or end here
     RateAverage frame_rate;
     RateAverage byte_rate;
     Network* network = nullptr;
@@ -89,6 +91,12 @@ struct alignas(64) Link {
     // The colour generation (see net_refresh) that colour_index was worked out for; 0
     // once the tally has changed since.
     uint32_t colour_generation = 0;
+    // How many of the last pushes into the rate averages were the same pair of samples
+    // (up to kRateSamples: then every slot holds the current counts), and whether the
+    // refresh has set the link aside as steady (see net_refresh).
+    uint8_t same_pushes = 0;
+    uint8_t steady = 0;  // kNotSteady, kSteadyIdle or kSteadyActive
+    bool listed_steady = false;  // in the network's steady list
     RateAverage frame_rate;
     RateAverage byte_rate;
     Host* source = nullptr;
@@ -142,13 +150,28 @@ struct Network {
     // Hosts that a refresh must visit, alike: those that a frame or an active link
     // flagged, with traffic in the window, a rate average above zero or an active flag.
     std::vector<Host*> busy_hosts;
+    // Links set aside as steady: their averages hold the counts they would be pushed
+    // again, so a refresh would change nothing of theirs until a frame enters or leaves
+    // their window, they time out, the focus changes or the clock steps back. The
+    // refresh skips them; an entry whose link has woken since stays until the next
+    // sweep. steady_wake is the earliest time at which one of them times out.
+    std::vector<Link*> steady_links;
+    TimeValue steady_wake{INT32_MAX, 0};
+    uint32_t refreshed_colour_generation = 0;
     TimeValue refreshed_at;  // model clock at the last refresh
     // The timeouts of the last refresh: a longer one may make an idle host or link
     // active again, and the refresh then visits them all.
     int refreshed_node_timeout = -1, refreshed_link_timeout = -1;
     // Where the network's links and their tally nodes live, in the order they were made.
     RecordArena records;
+    // Beside the host table and the link tables, for the per-frame lookups: hosts by
+    // Ethernet address, links by their two hosts. The tables keep the order users see.
+    KeyIndex<Host> host_index;
+    KeyIndex<Link> link_index;
+    int unindexed_hosts = 0;  // hosts whose address is not an Ethernet one (none today)
 };
+
+inline constexpr uint8_t kNotSteady = 0, kSteadyIdle = 1, kSteadyActive = 2;
 
 inline constexpr int kDefaultMaxHosts = 65536;
 inline constexpr int kMinMaxHosts = 2;
@@ -275,6 +298,9 @@ void tally_for_each_leaf(const ProtocolTally* first, F&& fn) {
 // the "max hosts" setting; null when the limit keeps it out.
 [[nodiscard]] Host* host_find_or_create(Network* network, const NetAddress* address);
 [[nodiscard]] Link* link_find(const Host* host, const NetAddress* destination);
+// The link from `source` to `destination` (hosts of one network), or null: link_find
+// of the destination's address, in one probe of the network's link index.
+[[nodiscard]] Link* link_between(const Host* source, const Host* destination);
 Host* host_create(Network* network, const NetAddress* address);
 Link* link_create(Host* source, Host* destination);
 

@@ -18,6 +18,7 @@ void drop_oldest(Network* network) {
         l->source->bytes_this_second -= len;
         l->frames_this_second -= 1;
         l->bytes_this_second -= len;
+        link_mark_busy(l);  // its counts changed: the next refresh must push them
         r->links[at] = nullptr;
     }
     r->oldest_position = (at + 1) % kRingSlots;
