@@ -29,6 +29,7 @@ struct DisplayState {
     std::atomic<unsigned long> draws{0};
     std::atomic<bool> pacing{true};
     // Capture thread only: when the last render ended and how long it took.
+    std::chrono::steady_clock::time_point last_render_start;
     std::chrono::steady_clock::time_point last_render_end;
     double last_render_ms = 0;
     std::string layer_key;  // capture thread: the key of the layer being drawn
@@ -325,8 +326,8 @@ void display_set_repaint(RepaintFn fn, void* context) {
     r.context = context;
 }
 
-bool display_draw_due(double ms_since_last_render_end, double last_render_ms) {
-    return ms_since_last_render_end >= std::max(kMinDrawIntervalMs, 2 * last_render_ms);
+bool display_draw_due(double ms_since_last_render_start, double ms_since_last_render_end, double last_render_ms) {
+    return ms_since_last_render_start >= kMinDrawIntervalMs && ms_since_last_render_end >= 2 * last_render_ms;
 }
 
 void display_set_draw_pacing(bool on) { g_display.pacing.store(on); }
@@ -340,9 +341,11 @@ void display_draw(Network* network) {
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     if (g_display.pacing.load() && g_display.draws.load(std::memory_order_relaxed) > 0 &&
-        !display_draw_due(std::chrono::duration<double, std::milli>(start - g_display.last_render_end).count(),
+        !display_draw_due(std::chrono::duration<double, std::milli>(start - g_display.last_render_start).count(),
+                          std::chrono::duration<double, std::milli>(start - g_display.last_render_end).count(),
                           g_display.last_render_ms))
         return;
+    g_display.last_render_start = start;
     {
         ModelWriteLock model;
         GraphicsLock drawing;
@@ -361,6 +364,7 @@ void display_reset() {
     g_display.mark_node.store(nullptr);
     g_display.draws.store(0);
     g_display.pacing.store(true);
+    g_display.last_render_start = {};
     g_display.last_render_end = {};
     g_display.last_render_ms = 0;
     display_set_repaint(nullptr, nullptr);

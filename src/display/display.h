@@ -125,15 +125,16 @@ void display_set_repaint(RepaintFn fn, void* context);
 // to repaint. Without a window it draws nothing.
 void display_draw(Network* network);
 
-// Render pacing. A render of a large map takes tens of milliseconds; after every
-// 255-frame pass that would leave the capture thread too little time to keep up with
-// a busy segment. display_draw therefore renders only when at least
-// kMinDrawIntervalMs have passed since the last render ended, and at least twice as
-// long as that render took: the map stays smooth (at most 25 renders a second) and
-// the capture passes get two thirds of the thread or more. Passes in between still
-// refresh the model; the next render shows their result.
-inline constexpr double kMinDrawIntervalMs = 40;
-[[nodiscard]] bool display_draw_due(double ms_since_last_render_end, double last_render_ms);
+// Render pacing. A render of a large map takes milliseconds to tens of milliseconds;
+// after every 255-frame pass that would leave the capture thread too little time to
+// keep up with a busy segment. display_draw therefore renders only when at least
+// kMinDrawIntervalMs have passed since the last render began (at most 30 renders a
+// second: the map moves smoothly), and the time since it ended is at least twice what
+// it took (the capture passes get two thirds of the thread or more). Passes in between
+// still refresh the model; the next render shows their result.
+inline constexpr double kMinDrawIntervalMs = 1000.0 / 30;
+[[nodiscard]] bool display_draw_due(double ms_since_last_render_start, double ms_since_last_render_end,
+                                    double last_render_ms);
 // Turns pacing off (every call renders) or on; on by default. For tests.
 void display_set_draw_pacing(bool on);
 

@@ -187,11 +187,21 @@ TEST_F(MapTest, DrawHookRendersOnlyWithAWindowAndAsksItToRepaint) {
     EXPECT_EQ(g_repaints, 1);
 }
 
-TEST(MapPacing, RendersAtMostEvery40MsAndLeavesCaptureTwoThirdsOfTheThread) {
-    EXPECT_FALSE(display_draw_due(10, 1));   // small map: at most 25 renders a second
-    EXPECT_TRUE(display_draw_due(40, 1));
-    EXPECT_FALSE(display_draw_due(80, 55));  // 55 ms render: wait 110 ms
-    EXPECT_TRUE(display_draw_due(110, 55));
+TEST(MapPacing, RendersAtMost30TimesASecondAndLeavesCaptureTwoThirdsOfTheThread) {
+    struct Case {
+        double since_start, since_end, last_ms;
+        bool due;
+    } cases[] = {
+        {20, 19, 1, false},     // small map: not before 33.3 ms from the last start
+        {33.4, 32.4, 1, true},  // ... so 30 a second, however long the passes between
+        {33.4, 30.4, 3, true},  // a 3 ms render does not push the next one back
+        {80, 25, 55, false},    // 55 ms render: 110 ms from its end
+        {165, 110, 55, true},
+        {5000, 5000, 0, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(display_draw_due(c.since_start, c.since_end, c.last_ms), c.due)
+            << c.since_start << " " << c.since_end << " " << c.last_ms;
 }
 
 TEST_F(MapTest, DefaultColoursFillThePaletteEntries) {
