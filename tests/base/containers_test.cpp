@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/hashtable.h"
+#include "base/key_index.h"
 #include "base/list.h"
 #include "base/netaddr.h"
 
@@ -268,4 +269,54 @@ TEST(List, InsertAfterKeepsHeadTailAndCount) {
     list_append(l, &e);
     EXPECT_EQ(items(l), (std::vector<int>{1, 2, 3, 4, 5}));
     list_destroy(l, nullptr);
+}
+
+// The flat index against a plain list of (key, record) pairs: through growth from 16
+// slots, with many records under one key (told apart by the match), replacement as a
+// table's set does it, and a key of 0.
+TEST(KeyIndex, FindsWhatASearchOfAllPairsFinds) {
+    struct Rec {
+        int id;
+    };
+    std::vector<Rec> recs(3000);
+    KeyIndex<Rec> index;
+    std::vector<std::pair<uint64_t, Rec*>> pairs;
+    uint32_t x = 7;
+    for (int i = 0; i < 3000; ++i) {
+        x = x * 1103515245u + 12345u;
+        recs[i].id = int(x >> 20) % 1000;  // what `match` tells apart
+        const uint64_t key = i % 3 == 0 ? 0 : (i % 3 == 1 ? 42 : x);  // crowded keys, 0 among them
+        auto same = [&](const Rec* r) { return r->id == recs[i].id; };
+        index.set_if(key, &recs[i], same);
+        bool replaced = false;
+        for (auto& [k, r] : pairs)
+            if ((k ? k : 1) == (key ? key : 1) && same(r)) r = &recs[i], replaced = true;
+        if (!replaced) pairs.emplace_back(key, &recs[i]);
+    }
+    EXPECT_EQ(index.size(), pairs.size());
+    for (auto& [k, r] : pairs) {
+        const int id = r->id;
+        EXPECT_EQ(index.find_if(k, [&](const Rec* c) { return c->id == id; }), r);
+    }
+    EXPECT_EQ(index.find_if(42, [](const Rec* c) { return c->id == -1; }), nullptr);
+    EXPECT_EQ(index.find(12345), nullptr);
+    KeyIndex<Rec> empty;
+    EXPECT_EQ(empty.find(0), nullptr);
+}
+
+// Records from the arena start on cache lines, lie side by side within a block, never
+// overlap, and one larger than a block gets its own.
+TEST(RecordArena, HandsOutAlignedRecordsInOrder) {
+    RecordArena arena;
+    std::vector<char*> got;
+    for (size_t size : {1, 40, 64, 65, 200, 320, 100000, 8, 64 * 1024, 3})
+        got.push_back(static_cast<char*>(arena.allocate(size)));
+    for (char* p : got) EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % RecordArena::kAlign, 0u);
+    EXPECT_EQ(got[1], got[0] + 64);
+    EXPECT_EQ(got[2], got[1] + 64);
+    EXPECT_EQ(got[3], got[2] + 64);
+    EXPECT_EQ(got[4], got[3] + 128);
+    EXPECT_EQ(got[7], got[5] + 320);  // the large one did not take the block's room
+    std::memset(got[6], 0xAB, 100000);
+    EXPECT_EQ(arena.reserved(), 3 * RecordArena::kBlockSize + 100032);
 }
