@@ -121,7 +121,7 @@ struct LinkKey {
 };
 
 LinkKey link_key(const Link* l, const MapParams& p) {
-    return {map_link_colour(l->colour_index), map_link_width(l->byte_rate.mean, p.link_scale, p.max_link_width),
+    return {map_link_colour(l->colour_index), map_link_width(link_byte_rate(l), p.link_scale, p.max_link_width),
             {static_cast<float>(l->source->map_x), static_cast<float>(l->source->map_y),
              static_cast<float>(l->destination->map_x), static_cast<float>(l->destination->map_y)}};
 }

@@ -239,7 +239,7 @@ Link* link_create(Host* source, Host* destination) {
         // Room for every link in the busy and steady lists, so that listing one never
         // allocates.
         if (n->busy_links.capacity() < ++n->link_count) n->busy_links.reserve(2 * n->link_count);
-        if (n->steady_links.capacity() < n->link_count) n->steady_links.reserve(2 * n->link_count);
+        if (n->resting_links.capacity() < n->link_count) n->resting_links.reserve(2 * n->link_count);
     }
     return l;
 }
@@ -277,22 +277,58 @@ void host_mark_busy(Host* host) {
 
 namespace {
 
-// Takes a link out of the steady state: it is refreshed again from the next pass.
-void leave_steady(Link* l) {
-    if (l->steady == kSteadyActive) {
-        --l->source->steady_links;
-        --l->destination->steady_links;
+// Pushes `sample` `count` times, as that many refreshes would: after ten, every slot
+// holds it and the index has moved on by `count`.
+void push_repeated(RateAverage* rate, uint32_t sample, uint64_t count) {
+    if (count == 0) return;
+    const int start = rate->index;
+    for (uint64_t i = 0; i < count && i < uint64_t(kRateSamples); ++i) rate_push(rate, sample);
+    rate->index = int((uint64_t(start) + count) % kRateSamples);
+}
+
+// The mean that `count` more pushes of `sample` would give, without making them.
+double mean_after(const RateAverage& rate, uint32_t sample, uint64_t count) {
+    if (count == 0) return rate.mean;
+    if (count >= uint64_t(kRateSamples)) return double(uint64_t(sample) * kRateSamples) / kRateSamples;
+    uint64_t sum = rate.sum;
+    for (uint64_t i = 0, at = uint64_t(rate.index); i < count; ++i, at = (at + 1) % kRateSamples)
+        sum = sum - rate.samples[at] + sample;
+    return double(sum) / kRateSamples;
+}
+
+// Refreshes a resting link's averages skipped since it was set aside.
+uint64_t spared_pushes(const Link* l) {
+    return l->resting ? l->source->network->refresh_count - l->resting_since : 0;
+}
+
+// Wakes a resting link: its averages get the pushes it was spared, and it is refreshed
+// again from the next pass.
+void wake_link(Link* l) {
+    const uint64_t spared = spared_pushes(l);
+    push_repeated(&l->frame_rate, l->frames_this_second, spared);
+    push_repeated(&l->byte_rate, l->bytes_this_second, spared);
+    if (l->resting == kRestingActive) {
+        --l->source->resting_links;
+        --l->destination->resting_links;
     }
-    l->steady = kNotSteady;
+    l->resting = kAwake;
 }
 
 }  // namespace
 
 void link_mark_busy(Link* link) {
     if (link->busy || !link->source || !link->source->network) return;
-    if (link->steady) leave_steady(link);
+    if (link->resting) wake_link(link);
     link->busy = true;
     link->source->network->busy_links.push_back(link);
+}
+
+double link_byte_rate(const Link* link) {
+    return link ? mean_after(link->byte_rate, link->bytes_this_second, spared_pushes(link)) : 0;
+}
+
+double link_frame_rate(const Link* link) {
+    return link ? mean_after(link->frame_rate, link->frames_this_second, spared_pushes(link)) : 0;
 }
 
 namespace {
@@ -308,9 +344,6 @@ struct LinkPass {
 // is worked out again only when the tally or the focus changed since it last was: it
 // is a function of those two alone.
 bool refresh_link(Link* l, const LinkPass& pass) {
-    auto last = [](const RateAverage& r) { return r.samples[r.index == 0 ? kRateSamples - 1 : r.index - 1]; };
-    const bool same = last(l->frame_rate) == l->frames_this_second && last(l->byte_rate) == l->bytes_this_second;
-    l->same_pushes = same ? uint8_t(std::min(l->same_pushes + 1, kRateSamples)) : 1;
     rate_push(&l->frame_rate, l->frames_this_second);
     rate_push(&l->byte_rate, l->bytes_this_second);
     if (active(l->last_seen, pass.link_timeout)) {
@@ -343,7 +376,7 @@ bool refresh_host(Host* h, int node_timeout) {
     rate_push(&h->frame_rate, h->frames_this_second);
     rate_push(&h->byte_rate, h->bytes_this_second);
     // A steady active link flags its ends as the refresh of an active link does.
-    h->display = active(h->last_sent, node_timeout) || h->steady_links > 0 ? 1 : 0;
+    h->display = active(h->last_sent, node_timeout) || h->resting_links > 0 ? 1 : 0;
     return h->display || h->frames_this_second || h->bytes_this_second || h->frame_rate.sum != 0 ||
            h->byte_rate.sum != 0;
 }
@@ -361,46 +394,50 @@ TimeValue time_out_at(const Link* l, int timeout_seconds) {
                      l->last_seen.microseconds};
 }
 
-void set_steady(Network* network, Link* l, int link_timeout) {
+// Sets a link aside after its refresh in this pass: until it wakes, it lacks one push
+// of its counts per later refresh.
+void set_aside(Network* network, Link* l, int link_timeout) {
+    l->busy = false;
+    l->resting_since = network->refresh_count + 1;
     if (l->display) {
-        l->steady = kSteadyActive;
-        ++l->source->steady_links;
-        ++l->destination->steady_links;
+        l->resting = kRestingActive;
+        ++l->source->resting_links;
+        ++l->destination->resting_links;
         const TimeValue at = time_out_at(l, link_timeout);
-        if (clock_before(at, network->steady_wake)) network->steady_wake = at;
+        if (clock_before(at, network->resting_wake)) network->resting_wake = at;
     } else {
-        l->steady = kSteadyIdle;  // inactive with counts in its window: only a frame can change it
+        l->resting = kRestingIdle;  // inactive with counts in its window: only a frame can change it
     }
-    if (!l->listed_steady) {
-        l->listed_steady = true;
-        network->steady_links.push_back(l);
+    if (!l->listed_resting) {
+        l->listed_resting = true;
+        network->resting_links.push_back(l);
     }
 }
 
-// Drops the entries of links that have woken, wakes the steady links that time out by
+// Drops the entries of links that have woken, wakes the resting links that time out by
 // now (they are refreshed in this pass) and finds the next time one will.
-void sweep_steady(Network* network, int link_timeout) {
-    std::vector<Link*>& steady = network->steady_links;
+void sweep_resting(Network* network, int link_timeout) {
+    std::vector<Link*>& resting = network->resting_links;
     TimeValue wake{INT32_MAX, 0};
     size_t kept = 0;
-    for (Link* l : steady) {
-        if (l->steady == kSteadyActive) {
+    for (Link* l : resting) {
+        if (l->resting == kRestingActive) {
             const TimeValue at = time_out_at(l, link_timeout);
             if (!clock_before(g_model.clock, at)) {
                 link_mark_busy(l);
             } else {
                 if (clock_before(at, wake)) wake = at;
-                steady[kept++] = l;
+                resting[kept++] = l;
                 continue;
             }
-        } else if (l->steady == kSteadyIdle) {
-            steady[kept++] = l;
+        } else if (l->resting == kRestingIdle) {
+            resting[kept++] = l;
             continue;
         }
-        l->listed_steady = false;
+        l->listed_resting = false;
     }
-    steady.resize(kept);
-    network->steady_wake = wake;
+    resting.resize(kept);
+    network->resting_wake = wake;
 }
 
 }  // namespace
@@ -413,8 +450,8 @@ void net_refresh(Network* network) {
     std::vector<Link*>& busy = network->busy_links;
     // Idle hosts and links are skipped: a refresh would leave them as they are (zero
     // samples into all-zero averages, still inactive) for as long as the clock does not
-    // go back and no timeout grows. When one of those happens, visit them all, in
-    // host-list and link-table order, and list the busy ones afresh.
+    // go back and no timeout changes. Resting links are skipped too (see Network). When
+    // one of those happens, visit them all, in host-list and link-table order.
     LinkPass pass{link_timeout, {}, 0};
     const FocusSource src = g_model.focus_source.load(std::memory_order_acquire);
     if (src) pass.focus = src();
@@ -426,19 +463,19 @@ void net_refresh(Network* network) {
     }
     pass.colour_generation = g_model.colour_generation;
     // A changed timeout or focus, or a clock that stepped back, may change any link
-    // and host, the idle and steady ones too.
+    // and host, the idle and resting ones too.
     const bool visit_all = clock_before(g_model.clock, network->refreshed_at) ||
                            node_timeout != network->refreshed_node_timeout ||
                            link_timeout != network->refreshed_link_timeout ||
                            pass.colour_generation != network->refreshed_colour_generation;
-    std::vector<Link*>& steady = network->steady_links;
+    std::vector<Link*>& resting = network->resting_links;
     if (visit_all) {
-        for (Link* l : steady) {
-            if (l->steady) leave_steady(l);
-            l->listed_steady = false;
+        for (Link* l : resting) {
+            if (l->resting) wake_link(l);
+            l->listed_resting = false;
         }
-        steady.clear();
-        network->steady_wake = {INT32_MAX, 0};
+        resting.clear();
+        network->resting_wake = {INT32_MAX, 0};
         busy_hosts.clear();
         net_for_each_host(network, [&](Host* h) {
             h->busy = refresh_host(h, node_timeout);
@@ -448,11 +485,11 @@ void net_refresh(Network* network) {
         net_for_each_host(network, [&](const Host* h) {
             host_for_each_link(h, [&](Link* l) {
                 l->busy = refresh_link(l, pass);
-                if (l->busy) busy.push_back(l);
+                if (l->busy) set_aside(network, l, link_timeout);
             });
         });
     } else {
-        if (!clock_before(g_model.clock, network->steady_wake)) sweep_steady(network, link_timeout);
+        if (!clock_before(g_model.clock, network->resting_wake)) sweep_resting(network, link_timeout);
         size_t kept = 0;
         const size_t hosts = busy_hosts.size();
         for (size_t i = 0; i < hosts; ++i) {
@@ -466,10 +503,10 @@ void net_refresh(Network* network) {
             if (h->busy) busy_hosts[kept++] = h;
         }
         busy_hosts.resize(kept);
-        kept = 0;
+        // The links that woke since the last refresh: a frame came or left, or they
+        // time out now. Refreshed, they rest again until the next change.
         const size_t n = busy.size();
         for (size_t i = 0; i < n; ++i) {
-            // The busy links lie all over the heap: ask for the next ones' lines early.
             if (i + kAhead < n) {
                 __builtin_prefetch(busy[i + kAhead]);
                 __builtin_prefetch(reinterpret_cast<const char*>(busy[i + kAhead]) + 64);
@@ -477,22 +514,15 @@ void net_refresh(Network* network) {
             }
             Link* l = busy[i];
             l->busy = refresh_link(l, pass);
-            if (!l->busy) continue;
-            if (l->same_pushes < kRateSamples) {
-                busy[kept++] = l;
-                continue;
-            }
-            // Every slot of its averages holds its counts: until something changes, a
-            // refresh would push the same samples and leave the link as it is.
-            l->busy = false;
-            set_steady(network, l, link_timeout);
+            if (l->busy) set_aside(network, l, link_timeout);
         }
-        busy.resize(kept);
+        busy.clear();
     }
     network->refreshed_at = g_model.clock;
     network->refreshed_node_timeout = node_timeout;
     network->refreshed_link_timeout = link_timeout;
     network->refreshed_colour_generation = pass.colour_generation;
+    ++network->refresh_count;
 }
 
 void link_recolour_all(Network* network) {

@@ -59,7 +59,7 @@ struct Host {
     TimeValue last_sent;
     int display = 0;
     bool busy = false;  // listed in the network's busy hosts
-    int steady_links = 0;  // active links set aside as steady that start or end here
+    int resting_links = 0;  // active links set aside that start or end here
     RateAverage frame_rate;
     RateAverage byte_rate;
     Network* network = nullptr;
@@ -91,12 +91,11 @@ struct alignas(64) Link {
     // The colour generation (see net_refresh) that colour_index was worked out for; 0
     // once the tally has changed since.
     uint32_t colour_generation = 0;
-    // How many of the last pushes into the rate averages were the same pair of samples
-    // (up to kRateSamples: then every slot holds the current counts), and whether the
-    // refresh has set the link aside as steady (see net_refresh).
-    uint8_t same_pushes = 0;
-    uint8_t steady = 0;  // kNotSteady, kSteadyIdle or kSteadyActive
-    bool listed_steady = false;  // in the network's steady list
+    // Whether the refresh has set the link aside (see net_refresh), and the refresh
+    // count from which its averages lack one push of its counts per refresh.
+    uint8_t resting = 0;  // kAwake, kRestingIdle or kRestingActive
+    bool listed_resting = false;  // in the network's resting list
+    uint64_t resting_since = 0;
     RateAverage frame_rate;
     RateAverage byte_rate;
     Host* source = nullptr;
@@ -150,13 +149,18 @@ struct Network {
     // Hosts that a refresh must visit, alike: those that a frame or an active link
     // flagged, with traffic in the window, a rate average above zero or an active flag.
     std::vector<Host*> busy_hosts;
-    // Links set aside as steady: their averages hold the counts they would be pushed
-    // again, so a refresh would change nothing of theirs until a frame enters or leaves
-    // their window, they time out, the focus changes or the clock steps back. The
-    // refresh skips them; an entry whose link has woken since stays until the next
-    // sweep. steady_wake is the earliest time at which one of them times out.
-    std::vector<Link*> steady_links;
-    TimeValue steady_wake{INT32_MAX, 0};
+    // Links set aside by the refresh. Between the refresh that sets a link aside and a
+    // change of its counts (a frame into or out of its window), every refresh would
+    // push the same two samples into its averages and leave the rest of it as it is
+    // until it times out. So the refresh does not visit it: the pushes it was spared
+    // are made when it wakes (link_mark_busy), or computed by link_byte_rate. It wakes
+    // on a frame in or out of its window, when it times out, on a new focus or
+    // timeout, and when the clock steps back. An entry whose link has woken stays
+    // until the next sweep; resting_wake is the earliest time at which a resting
+    // active link times out.
+    std::vector<Link*> resting_links;
+    TimeValue resting_wake{INT32_MAX, 0};
+    uint64_t refresh_count = 0;  // refreshes done
     uint32_t refreshed_colour_generation = 0;
     TimeValue refreshed_at;  // model clock at the last refresh
     // The timeouts of the last refresh: a longer one may make an idle host or link
@@ -171,7 +175,7 @@ struct Network {
     int unindexed_hosts = 0;  // hosts whose address is not an Ethernet one (none today)
 };
 
-inline constexpr uint8_t kNotSteady = 0, kSteadyIdle = 1, kSteadyActive = 2;
+inline constexpr uint8_t kAwake = 0, kRestingIdle = 1, kRestingActive = 2;  // Link::resting
 
 inline constexpr int kDefaultMaxHosts = 65536;
 inline constexpr int kMinMaxHosts = 2;
@@ -304,8 +308,13 @@ void tally_for_each_leaf(const ProtocolTally* first, F&& fn) {
 Host* host_create(Network* network, const NetAddress* address);
 Link* link_create(Host* source, Host* destination);
 
-// Lists a link for the next refreshes once a frame has used it.
+// Lists a link for the next refresh once a frame has used it or its counts are about to
+// change (a resting link first gets the pushes it was spared).
 void link_mark_busy(Link* link);
+// The means of a link's rate averages as the refresh would have left them (a resting
+// link's averages lack the pushes it was spared). Capture thread, or with the model lock.
+[[nodiscard]] double link_byte_rate(const Link* link);
+[[nodiscard]] double link_frame_rate(const Link* link);
 // Lists a host for the next refreshes once a frame or an active link has flagged it.
 void host_mark_busy(Host* host);
 // Once per capture pass: rate samples, activity flags, link colours.

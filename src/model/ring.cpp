@@ -14,11 +14,11 @@ void drop_oldest(Network* network) {
     network->frames_this_second -= 1;
     network->bytes_this_second -= len;
     if (Link* l = r->links[at]) {
+        link_mark_busy(l);  // its counts change: the next refresh must push them
         l->source->frames_this_second -= 1;
         l->source->bytes_this_second -= len;
         l->frames_this_second -= 1;
         l->bytes_this_second -= len;
-        link_mark_busy(l);  // its counts changed: the next refresh must push them
         r->links[at] = nullptr;
     }
     r->oldest_position = (at + 1) % kRingSlots;
