@@ -1,4 +1,4 @@
-// An index from 64-bit keys to records, for finding a record in one probe of a flat
+// An index from keys (64-bit numbers, or pairs of pointers) to records, for finding a record in one probe of a flat
 // array where a HashTable would walk a chain. It only finds: the HashTable beside it
 // keeps the records' order. Open addressing with linear probing, at most half full, so
 // a lookup reads one or two neighbouring slots. The slot is chosen by a mix of the key
@@ -6,7 +6,8 @@
 // addresses) cannot be made to share slots.
 //
 // Keys need not be unique: several records may carry one key (a hash of something
-// larger), and find_if asks the caller which of them is meant. A key of 0 is stored as 1.
+// larger), and find_if asks the caller which of them is meant. A numeric key of 0 is
+// stored as 1.
 #pragma once
 
 #include <cstdint>
@@ -36,9 +37,28 @@ inline uint64_t mix(uint64_t x) {
     return x;
 }
 
+inline uint64_t mix_key(uint64_t key) { return mix(key); }
+
 }  // namespace key_index_detail
 
-template <class T>
+// Two records as a key, in order.
+struct PointerPair {
+    const void* first = nullptr;
+    const void* second = nullptr;
+    bool operator==(const PointerPair&) const = default;
+};
+
+namespace key_index_detail {
+inline uint64_t mix_key(const PointerPair& p) {
+    return mix(uint64_t(reinterpret_cast<uintptr_t>(p.first)) * 0x9e3779b97f4a7c15ull ^
+               uint64_t(reinterpret_cast<uintptr_t>(p.second)));
+}
+// The empty slot's key is the all-zero key; a zero key is stored as this one.
+inline uint64_t stored(uint64_t key) { return key ? key : 1; }
+inline PointerPair stored(const PointerPair& p) { return p; }  // records are never at address 0
+}  // namespace key_index_detail
+
+template <class T, class Key = uint64_t>
 class KeyIndex {
 public:
     KeyIndex() = default;
@@ -48,17 +68,17 @@ public:
 
     // The record stored under `key` that `match` accepts, or null.
     template <class Match>
-    [[nodiscard]] T* find_if(uint64_t key, Match match) const {
+    [[nodiscard]] T* find_if(Key key, Match match) const {
         if (!slots_) return nullptr;
-        key = key ? key : 1;
-        for (size_t i = key_index_detail::mix(key) & mask_;; i = (i + 1) & mask_) {
+        key = key_index_detail::stored(key);
+        for (size_t i = key_index_detail::mix_key(key) & mask_;; i = (i + 1) & mask_) {
             const Slot& s = slots_[i];
             if (!s.value) return nullptr;
             if (s.key == key && match(s.value)) return s.value;
         }
     }
     // The first record stored under `key`, or null: for keys that are unique.
-    [[nodiscard]] T* find(uint64_t key) const {
+    [[nodiscard]] T* find(Key key) const {
         return find_if(key, [](const T*) { return true; });
     }
 
@@ -66,11 +86,11 @@ public:
     // a HashTable's set replaces the value of an equal key; else adds it. Grows
     // (allocating) when the index would be more than half full.
     template <class Match>
-    void set_if(uint64_t key, T* value, Match match) {
+    void set_if(Key key, T* value, Match match) {
         if (!value) return;
-        key = key ? key : 1;
+        key = key_index_detail::stored(key);
         if (slots_)
-            for (size_t i = key_index_detail::mix(key) & mask_; slots_[i].value; i = (i + 1) & mask_)
+            for (size_t i = key_index_detail::mix_key(key) & mask_; slots_[i].value; i = (i + 1) & mask_)
                 if (slots_[i].key == key && match(slots_[i].value)) {
                     slots_[i].value = value;
                     return;
@@ -80,7 +100,7 @@ public:
         ++count_;
     }
     // The same for keys that are unique.
-    void set(uint64_t key, T* value) {
+    void set(Key key, T* value) {
         set_if(key, value, [](const T*) { return true; });
     }
 
@@ -88,12 +108,12 @@ public:
 
 private:
     struct Slot {
-        uint64_t key = 0;
-        T* value = nullptr;  // null: empty
+        Key key;
+        T* value;  // null: empty
     };
 
-    void put(uint64_t key, T* value) {
-        size_t i = key_index_detail::mix(key) & mask_;
+    void put(Key key, T* value) {
+        size_t i = key_index_detail::mix_key(key) & mask_;
         while (slots_[i].value) i = (i + 1) & mask_;
         slots_[i] = Slot{key, value};
     }

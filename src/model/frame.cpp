@@ -51,14 +51,23 @@ void link_tally(Link* link, const ProtocolNode* const* path, uint32_t length) {
 
 Link* frame_apply(Network* network, const uint8_t* frame, uint32_t captured, uint32_t length) {
     if (!network || !frame || captured < 2 * kEtherAddrLen) return nullptr;
-    const ProtocolNode* const* path = pd_classify(frame, captured, length);
-
     NetAddress source, destination;
     ether_set(&source, frame + kEtherAddrLen);
     ether_set(&destination, frame);
 
+    // The hosts and the link first, then the classification: while the classifier reads
+    // the frame, the link's lines and its first tally nodes come in from memory.
     Host* src = host_find_or_create(network, &source);
     Host* dst = src ? host_find_or_create(network, &destination) : nullptr;
+    Link* link = nullptr;
+    if (dst) {
+        link = link_between(src, dst);
+        if (!link) link = link_create(src, dst);
+        for (int line = 0; line < 4; ++line) __builtin_prefetch(reinterpret_cast<const char*>(link) + 64 * line);
+        if (const char* tree = reinterpret_cast<const char*>(link->protocol_tree))
+            for (int line = 0; line < 5; ++line) __builtin_prefetch(tree + 64 * line);
+    }
+    const ProtocolNode* const* path = pd_classify(frame, captured, length);
     if (!dst) {
         // Beyond the host limit: the frame is the network's alone.
         network->unattributed_frames += 1;
@@ -75,12 +84,6 @@ Link* frame_apply(Network* network, const uint8_t* frame, uint32_t captured, uin
     dst->display = 1;
     host_mark_busy(dst);
 
-    Link* link = link_between(src, dst);
-    if (!link) link = link_create(src, dst);
-    // The tally walk below reads the link's first tally nodes, which lie side by side:
-    // ask for their lines now, while the counters and the top lists are done.
-    if (const char* tree = reinterpret_cast<const char*>(link->protocol_tree))
-        for (int line = 0; line < 5; ++line) __builtin_prefetch(tree + 64 * line);
     topn_offer(network->top_links, link);
     link->total_frames += 1;
     link->total_bytes += length;

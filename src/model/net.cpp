@@ -140,12 +140,6 @@ uint64_t ether_key(const NetAddress* a) {
     return k;
 }
 
-// Two hosts as a key of the link index; links that share one are told apart by their hosts.
-uint64_t pair_key(const Host* source, const Host* destination) {
-    return uint64_t(reinterpret_cast<uintptr_t>(source)) * 0x9e3779b97f4a7c15ull ^
-           uint64_t(reinterpret_cast<uintptr_t>(destination));
-}
-
 }  // namespace
 
 Host* host_find(const Network* network, const NetAddress* address) {
@@ -166,9 +160,7 @@ Link* link_find(const Host* host, const NetAddress* destination) {
 Link* link_between(const Host* source, const Host* destination) {
     if (!source || !destination) return nullptr;
     if (!source->network) return link_find(source, &destination->address);
-    return source->network->link_index.find_if(pair_key(source, destination), [&](const Link* l) {
-        return l->source == source && l->destination == destination;
-    });
+    return source->network->link_index.find(PointerPair{source, destination});
 }
 
 Host* host_create(Network* network, const NetAddress* address) {
@@ -233,9 +225,7 @@ Link* link_create(Host* source, Host* destination) {
     l->top_links_place = -1;
     hashtable_set(source->link_table, &destination->address, l);
     if (Network* n = source->network) {
-        n->link_index.set_if(pair_key(source, destination), l, [&](const Link* old) {
-            return old->source == source && old->destination == destination;
-        });
+        n->link_index.set(PointerPair{source, destination}, l);
         // Room for every link in the busy and steady lists, so that listing one never
         // allocates.
         if (n->busy_links.capacity() < ++n->link_count) n->busy_links.reserve(2 * n->link_count);

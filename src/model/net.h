@@ -171,7 +171,7 @@ struct Network {
     // Beside the host table and the link tables, for the per-frame lookups: hosts by
     // Ethernet address, links by their two hosts. The tables keep the order users see.
     KeyIndex<Host> host_index;
-    KeyIndex<Link> link_index;
+    KeyIndex<Link, PointerPair> link_index;
     int unindexed_hosts = 0;  // hosts whose address is not an Ethernet one (none today)
 };
 

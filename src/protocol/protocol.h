@@ -15,18 +15,20 @@ struct ProtocolStats {
 inline constexpr int kProtocolNameMax = 31;   // characters of a node name or label
 inline constexpr int kSymbolNameMax = 19;     // characters of a name in the name table
 
-struct ProtocolNode {
+// What the classifier reads of a node (links, test, statistics) fills its first cache
+// line; the names come after.
+struct alignas(64) ProtocolNode {
     ProtocolNode* next = nullptr;         // next sibling in the parent's child list
     ProtocolNode* first_child = nullptr;  // first child, or null for a leaf
-    char name[kProtocolNameMax + 1] = {};
-    char label[kProtocolNameMax + 1] = {};
     int32_t header_length = 0;  // moves the test position of the grandchildren
-    bool has_alt_offset = false;
     int32_t offset = 0;         // byte offset of the tested field
     int32_t alt_offset = 0;     // second offset tried when the first fails
     uint32_t low = 0;           // lowest matching value, or the mask of a mask test
     uint32_t high = 0;          // highest matching value
     int width = 0;              // 0 (read nothing), 1, 2 or 4 bytes, network order
+    bool has_alt_offset = false;
     bool mask_test = false;     // test is (value & low) != 0
     ProtocolStats stats;
+    char name[kProtocolNameMax + 1] = {};
+    char label[kProtocolNameMax + 1] = {};
 };
