@@ -27,6 +27,19 @@ ProtocolTally* new_tally(Link* link, const ProtocolNode* protocol) {
     return t;
 }
 
+// Asks for the lines of a link's tally nodes: its first block and, when it has taken
+// another, the block its next nodes come from.
+void prefetch_tally(const Link* link) {
+    constexpr int kBlockLines = (kTallyBlock * sizeof(ProtocolTally) + 63) / 64;
+    const char* first = reinterpret_cast<const char*>(link->protocol_tree);
+    if (!first) return;
+    for (int line = 0; line < kBlockLines; ++line) __builtin_prefetch(first + 64 * line);
+    if (!link->spare_tallies) return;
+    const char* last = reinterpret_cast<const char*>(link->spare_tallies - (kTallyBlock - link->spare_tally_count));
+    if (last != first)
+        for (int line = 0; line < kBlockLines; ++line) __builtin_prefetch(last + 64 * line);
+}
+
 }  // namespace
 
 void link_tally(Link* link, const ProtocolNode* const* path, uint32_t length) {
@@ -64,8 +77,7 @@ Link* frame_apply(Network* network, const uint8_t* frame, uint32_t captured, uin
         link = link_between(src, dst);
         if (!link) link = link_create(src, dst);
         for (int line = 0; line < 4; ++line) __builtin_prefetch(reinterpret_cast<const char*>(link) + 64 * line);
-        if (const char* tree = reinterpret_cast<const char*>(link->protocol_tree))
-            for (int line = 0; line < 5; ++line) __builtin_prefetch(tree + 64 * line);
+        prefetch_tally(link);
     }
     const ProtocolNode* const* path = pd_classify(frame, captured, length);
     if (!dst) {

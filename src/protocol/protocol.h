@@ -15,11 +15,16 @@ struct ProtocolStats {
 inline constexpr int kProtocolNameMax = 31;   // characters of a node name or label
 inline constexpr int kSymbolNameMax = 19;     // characters of a name in the name table
 
-// What the classifier reads of a node (links, test, statistics) fills its first cache
-// line; the names come after.
+struct ProtocolRun;
+
+// What the classifier reads of a node it tests (links, test) fills its first cache
+// line; the statistics of a matched node and the names come after.
 struct alignas(64) ProtocolNode {
     ProtocolNode* next = nullptr;         // next sibling in the parent's child list
     ProtocolNode* first_child = nullptr;  // first child, or null for a leaf
+    // Set by the classifier on the first node of a run of siblings that test one field
+    // in the same way (a port list): the run is then searched at once.
+    const ProtocolRun* run = nullptr;
     int32_t header_length = 0;  // moves the test position of the grandchildren
     int32_t offset = 0;         // byte offset of the tested field
     int32_t alt_offset = 0;     // second offset tried when the first fails
@@ -28,7 +33,7 @@ struct alignas(64) ProtocolNode {
     int width = 0;              // 0 (read nothing), 1, 2 or 4 bytes, network order
     bool has_alt_offset = false;
     bool mask_test = false;     // test is (value & low) != 0
-    ProtocolStats stats;
+    alignas(64) ProtocolStats stats;
     char name[kProtocolNameMax + 1] = {};
     char label[kProtocolNameMax + 1] = {};
 };

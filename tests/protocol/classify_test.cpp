@@ -187,3 +187,76 @@ TEST_F(Classify, StatsCountWireLengthAndReset) {
 }
 
 }  // namespace
+
+namespace {
+
+// The walk node by node, each sibling tried in turn: what the classifier must find,
+// however it searches a long list of siblings.
+std::string walk_one_by_one(const ProtocolNode* root, const std::vector<uint8_t>& f) {
+    auto test = [&](const ProtocolNode* n, int64_t pos) {
+        uint32_t v = 0;
+        if (n->width && (pos < 0 || pos + n->width > int64_t(f.size()))) return false;
+        for (int i = 0; i < n->width; ++i) v = v << 8 | f[size_t(pos) + size_t(i)];
+        return n->mask_test ? (v & n->low) != 0 : n->low <= v && v <= n->high;
+    };
+    std::string s;
+    int64_t base = 0;
+    int depth = 0;
+    const ProtocolNode* parent = root;
+    for (const ProtocolNode* n = root; n && depth < kPathMax;) {
+        if (test(n, base + n->offset) || (n->has_alt_offset && test(n, base + n->alt_offset))) {
+            s += (depth++ ? "/" : "") + std::string(n->name);
+            base += parent->header_length;
+            parent = n;
+            n = n->first_child;
+        } else {
+            n = n->next;
+        }
+    }
+    return s;
+}
+
+}  // namespace
+
+// Long sibling lists of one field (port lists) are searched at once; the first
+// sibling in order whose range holds the value at either offset must still win:
+// ranges that overlap, nest, repeat, never match, touch 0 and the top of the field,
+// and fields cut short. Every value of a byte at both offsets.
+TEST_F(Classify, LongSiblingListsFindTheFirstMatchOfTheWalk) {
+    load("primitive A : 10,20 \"a\"\nprimitive B : 15 \"b\"\nprimitive C : 0,3 \"c\"\n"
+         "primitive D : 200,255 \"d\"\nprimitive E : 9,5 \"e\"\nprimitive F : 18,40 \"f\"\n"
+         "primitive G : 15 \"g\"\nprimitive H : 100,210 \"h\"\nprimitive I : 64 \"i\"\nprimitive J : 7 \"j\"\n"
+         "protocol ROOT : 0 \"r\" 0 { byte : 0 P }\n"
+         "protocol P : 1 \"p\" 0 { byte : 1,2 I byte : 1,2 H byte : 1,2 G byte : 1,2 F byte : 1,2 E\n"
+         "    byte : 1,2 D byte : 1,2 C byte : 1,2 B byte : 1,2 A byte : 3 J }\n");
+    for (int x = 0; x < 256; x += 1)
+        for (int y = 0; y < 256; y += 3) {
+            const std::vector<uint8_t> f{1, uint8_t(x), uint8_t(y), uint8_t(x ^ y)};
+            ASSERT_EQ(classify(f), walk_one_by_one(root_, f)) << x << " " << y;
+            const std::vector<uint8_t> cut{1, uint8_t(x)};  // the second offset is cut off
+            ASSERT_EQ(classify(cut), walk_one_by_one(root_, cut)) << x;
+        }
+}
+
+// The shipped tree's port lists, on frames of every kind with random ports and
+// lengths: the same paths as the walk one by one.
+TEST_F(Classify, TheShippedTreeFindsWhatTheWalkOneByOneFinds) {
+    MessageCapture cap;
+    root_ = pdl_parse((std::string(HOPSCOPE_DATA_DIR) + "/protocol.pdl").c_str());
+    ASSERT_NE(root_, nullptr);
+    pd_set_root(root_);
+    uint32_t x = 99;
+    auto next = [&] { return x = x * 1103515245u + 12345u, x >> 8; };
+    const uint16_t types[] = {0x0800, 0x86DD, 0x0806, 0x8100, 0x0040, 0x88CC};
+    const uint8_t ip_protocols[] = {6, 17, 1, 58, 47, 2, 89};
+    for (int i = 0; i < 200000; ++i) {
+        std::vector<uint8_t> f(14 + next() % 120);
+        for (auto& b : f) b = uint8_t(next());
+        f[12] = uint8_t(types[next() % 6] >> 8), f[13] = uint8_t(types[next() % 6]);
+        if (f.size() > 23) f[14] = 0x45, f[23] = ip_protocols[next() % 7];
+        if (f.size() > 55) f[20] = 0x60, f[20 + 6] = ip_protocols[next() % 7];  // IPv6's next header
+        for (size_t at : {34, 36, 54, 56})  // ports: small ones often, so that lists match
+            if (f.size() > at + 1 && next() % 2) f[at] = 0, f[at + 1] = uint8_t(next() % 1100 > 255 ? next() : next());
+        ASSERT_EQ(classify(f), walk_one_by_one(root_, f)) << i;
+    }
+}
