@@ -76,7 +76,7 @@ Link* frame_apply(Network* network, const uint8_t* frame, uint32_t captured, uin
     if (dst) {
         link = link_between(src, dst);
         if (!link) link = link_create(src, dst);
-        for (int line = 0; line < 4; ++line) __builtin_prefetch(reinterpret_cast<const char*>(link) + 64 * line);
+        __builtin_prefetch(link);
         prefetch_tally(link);
     }
     const ProtocolNode* const* path = pd_classify(frame, captured, length);

@@ -497,11 +497,9 @@ void net_refresh(Network* network) {
         // time out now. Refreshed, they rest again until the next change.
         const size_t n = busy.size();
         for (size_t i = 0; i < n; ++i) {
-            if (i + kAhead < n) {
-                __builtin_prefetch(busy[i + kAhead]);
-                __builtin_prefetch(reinterpret_cast<const char*>(busy[i + kAhead]) + 64);
-                __builtin_prefetch(reinterpret_cast<const char*>(busy[i + kAhead]) + 128);
-            }
+            if (i + kAhead < n)
+                for (int line = 0; line < int(sizeof(Link) / 64); ++line)
+                    __builtin_prefetch(reinterpret_cast<const char*>(busy[i + kAhead]) + 64 * line);
             Link* l = busy[i];
             l->busy = refresh_link(l, pass);
             if (l->busy) set_aside(network, l, link_timeout);

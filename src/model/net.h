@@ -9,6 +9,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -79,38 +80,42 @@ struct Host {
     int top_hosts_place = -1;
 };
 
-// Links start on a cache line (a network keeps them side by side in its record arena),
-// and what the refresh reads and writes for a busy link comes first, in the fewest lines
-// it fits: the refresh visits every busy link at every pass.
+// Links start on a cache line (a network keeps them side by side in its record arena).
+// The first line holds what every frame of the link reads and writes; the next two its
+// rate averages, which the refresh pushes; the last the rest.
 struct alignas(64) Link {
     uint32_t frames_this_second = 0;
     uint32_t bytes_this_second = 0;
     TimeValue last_seen;
     int display = 1;
-    int colour_index = 0;
+    int top_links_place = -1;
     // The colour generation (see net_refresh) that colour_index was worked out for; 0
     // once the tally has changed since.
     uint32_t colour_generation = 0;
-    // Whether the refresh has set the link aside (see net_refresh), and the refresh
-    // count from which its averages lack one push of its counts per refresh.
+    // Whether the refresh has set the link aside (see net_refresh).
     uint8_t resting = 0;  // kAwake, kRestingIdle or kRestingActive
     bool listed_resting = false;  // in the network's resting list
-    uint64_t resting_since = 0;
-    RateAverage frame_rate;
-    RateAverage byte_rate;
+    bool busy = false;            // listed in the network's busy links
+    ProtocolTally* protocol_tree = nullptr;
     Host* source = nullptr;
-    Host* destination = nullptr;
-    bool busy = false;  // listed in the network's busy links
-    int top_links_place = -1;
     uint64_t total_frames = 0;
     uint64_t total_bytes = 0;
-    ProtocolTally* protocol_tree = nullptr;
-    HashTable* protocol_index = nullptr;  // ProtocolNode* -> ProtocolTally*
+
+    RateAverage frame_rate;
+    RateAverage byte_rate;
+
+    // The refresh count from which a resting link's averages lack one push of its
+    // counts per refresh.
+    uint64_t resting_since = 0;
+    Host* destination = nullptr;
+    int colour_index = 0;
+    int spare_tally_count = 0;
     // Tally nodes made ahead, side by side, for this link's next new nodes: a frame's
     // walk down the tree then stays within a few neighbouring cache lines.
     ProtocolTally* spare_tallies = nullptr;
-    int spare_tally_count = 0;
+    HashTable* protocol_index = nullptr;  // ProtocolNode* -> ProtocolTally*
 };
+static_assert(offsetof(Link, frame_rate) == 64 && sizeof(Link) == 256, "a link's lines as described");
 
 // The host list's order (ascending address) as a strict order, for the index of the
 // host list.

@@ -36,9 +36,8 @@ void ring_record(Network* network, Link* link, uint32_t length, TimeValue timest
     // frames ago: ask for its lines a few frames early.
     if (r->counted > 8)
         if (const Link* soon = r->links[(r->oldest_position + 8) % kRingSlots]) {
-            __builtin_prefetch(soon);
-            __builtin_prefetch(reinterpret_cast<const char*>(soon) + 64);
-            __builtin_prefetch(reinterpret_cast<const char*>(soon) + 128);
+            for (int line = 0; line < int(sizeof(Link) / 64); ++line)
+                __builtin_prefetch(reinterpret_cast<const char*>(soon) + 64 * line);
             __builtin_prefetch(soon->source);
         }
     // A full window gives up its oldest frame before that slot is reused.
