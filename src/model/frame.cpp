@@ -62,7 +62,17 @@ void link_tally(Link* link, const ProtocolNode* const* path, uint32_t length) {
     }
 }
 
+void held_tally_flush(HeldTally* held) {
+    if (!held || !held->link) return;
+    link_tally(held->link, held->path, held->length);
+    held->link = nullptr;
+}
+
 Link* frame_apply(Network* network, const uint8_t* frame, uint32_t captured, uint32_t length) {
+    return frame_apply_held(network, frame, captured, length, nullptr);
+}
+
+Link* frame_apply_held(Network* network, const uint8_t* frame, uint32_t captured, uint32_t length, HeldTally* held) {
     if (!network || !frame || captured < 2 * kEtherAddrLen) return nullptr;
     NetAddress source, destination;
     ether_set(&source, frame + kEtherAddrLen);
@@ -103,6 +113,15 @@ Link* frame_apply(Network* network, const uint8_t* frame, uint32_t captured, uin
     link->last_seen = model_clock();
     link_mark_busy(link);
 
-    link_tally(link, path, length);
+    if (!held) {
+        link_tally(link, path, length);
+        return link;
+    }
+    held_tally_flush(held);
+    held->link = link;
+    int i = 0;
+    for (; path[i]; ++i) held->path[i] = path[i];
+    held->path[i] = nullptr;
+    held->length = length;
     return link;
 }

@@ -271,9 +271,22 @@ namespace {
 // holds it and the index has moved on by `count`.
 void push_repeated(RateAverage* rate, uint32_t sample, uint64_t count) {
     if (count == 0) return;
-    const int start = rate->index;
-    for (uint64_t i = 0; i < count && i < uint64_t(kRateSamples); ++i) rate_push(rate, sample);
-    rate->index = int((uint64_t(start) + count) % kRateSamples);
+    if (count >= uint64_t(kRateSamples)) {
+        for (uint32_t& s : rate->samples) s = sample;
+        rate->sum = uint64_t(sample) * kRateSamples;
+        rate->index = int((uint64_t(rate->index) + count) % kRateSamples);
+    } else {
+        int at = rate->index;
+        uint64_t sum = rate->sum;
+        for (uint64_t i = 0; i < count; ++i) {
+            sum = sum - rate->samples[at] + sample;
+            rate->samples[at] = sample;
+            at = at + 1 == kRateSamples ? 0 : at + 1;
+        }
+        rate->sum = sum;
+        rate->index = at;
+    }
+    rate->mean = double(rate->sum) / kRateSamples;
 }
 
 // The mean that `count` more pushes of `sample` would give, without making them.

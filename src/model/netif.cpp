@@ -13,12 +13,15 @@ namespace {
 struct PassState {
     Network* network;
     ModelWriteLock lock;
+    HeldTally held;  // the last frame's tally, made with the next frame or after the pass
 };
+
+int frame_held(Network* network, const hscap::FrameHeader* header, const uint8_t* bytes, HeldTally* held);
 
 void frame_trampoline(void* user, const hscap::FrameHeader* header, const uint8_t* bytes) {
     auto* st = static_cast<PassState*>(user);
     if (!st->lock.owns_lock()) st->lock.lock();
-    netif_frame(st->network, header, bytes);
+    frame_held(st->network, header, bytes, &st->held);
 }
 
 }  // namespace
@@ -38,15 +41,23 @@ hscap::Handle* capture_swap_handle(CaptureContext* c, hscap::Handle* handle) {
     return old;
 }
 
-int netif_frame(Network* network, const hscap::FrameHeader* header, const uint8_t* bytes) {
+namespace {
+
+int frame_held(Network* network, const hscap::FrameHeader* header, const uint8_t* bytes, HeldTally* held) {
     if (!network || !header) return 0;
     const TimeValue ts{header->seconds, header->microseconds};
     // Bytes past the wire length are not part of the frame, whatever was captured.
     const uint32_t readable = bytes ? (header->captured < header->length ? header->captured : header->length) : 0;
     model_set_clock(ts);
-    Link* link = frame_apply(network, bytes, readable, header->length);
+    Link* link = frame_apply_held(network, bytes, readable, header->length, held);
     ring_record(network, link, header->length, ts);
     return 0;
+}
+
+}  // namespace
+
+int netif_frame(Network* network, const hscap::FrameHeader* header, const uint8_t* bytes) {
+    return frame_held(network, header, bytes, nullptr);
 }
 
 void netif_second_rates(const Network* network, uint64_t* frames, uint64_t* bytes) {
@@ -65,6 +76,7 @@ int netif_dispatch(Network* network, hscap::Handle* handle, const CaptureHooks* 
     PassState st{network, ModelWriteLock(std::defer_lock)};
     const int n = hscap::pcap_dispatch(handle, kDispatchFrames, frame_trampoline, &st);
     if (!st.lock.owns_lock()) st.lock.lock();
+    held_tally_flush(&st.held);
     hscap::Stats stats{};
     hscap::pcap_stats(handle, &stats);
     network->dropped = stats.dropped;
