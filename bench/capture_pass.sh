@@ -62,55 +62,63 @@ now() { echo "$EPOCHREALTIME"; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.6f", b - a }'; }
 rate() { awk -v n="$1" -v s="$2" 'BEGIN { if (s > 0) printf "%.0f", n / s; else print "inf" }'; }
 
-# Best wall-clock time of $runs runs of a command; its stderr of the best run goes to $tmp/best.err.
-best_of() {
-    local best="" t0 t1 t
-    for _ in $(seq "$runs"); do
-        t0=$(now)
-        if ! "$@" >/dev/null 2>"$tmp/run.err"; then
-            return 1
-        fi
-        t1=$(now)
-        t=$(elapsed "$t0" "$t1")
-        if [ -z "$best" ] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then
-            best=$t
-            cp "$tmp/run.err" "$tmp/best.err"
-        fi
-    done
-    echo "$best"
-}
-
-field() { awk -F'\t' -v k="$1" '$1 == k { print $2 }' "$tmp/best.err"; }
-
-# hopscope-replay, no classification
-hs_wall=$(best_of "$replay" --no-protocols --no-names --timing "$capture") || { echo "capture_pass.sh: hopscope-replay failed:" >&2; cat "$tmp/run.err" >&2; exit 1; }
-hs_frames=$(field frames)
-hs_inner=$(field seconds)
-hs_inner_fps=$(field frames_per_second)
-
-# hopscope-replay with the protocol tree, when asked for and when the tool can load it
+# The commands, measured in turn within each round so that all of them see the same
+# state of a shared machine; the best wall-clock time of each counts. Each one's stderr
+# of its best run is kept in $tmp/best.N.err.
+names=(plain tree tcpdump)
+cmds_plain=("$replay" --no-protocols --no-names --timing "$capture")
+cmds_tree=("$replay" --no-names --protocols "$protocols" --timing "$capture")
+cmds_tcpdump=(tcpdump -r "$capture" -w /dev/null)
+declare -A best
+want_tree=0
 pdl_line=""
 if [ -n "$protocols" ]; then
     if [ ! -r "$protocols" ]; then
         pdl_line="with --protocols: skipped ($protocols cannot be read)"
-    elif pdl_wall=$(best_of "$replay" --no-names --protocols "$protocols" --timing "$capture"); then
-        pdl_fps=$(rate "$hs_frames" "$pdl_wall")
-        pdl_line=$(printf 'hopscope-replay --protocols %s: %s s wall, %s frames/s (inner %s s, %s frames/s)' \
-            "$(basename "$protocols")" "$pdl_wall" "$pdl_fps" "$(field seconds)" "$(field frames_per_second)")
-    else
+    elif ! "${cmds_tree[@]}" >/dev/null 2>"$tmp/run.err"; then
         pdl_line="with --protocols: skipped (the replay tool refused it: $(head -n 1 "$tmp/run.err"))"
+    else
+        want_tree=1
     fi
 fi
+for _ in $(seq "$runs"); do
+    for name in "${names[@]}"; do
+        [ "$name" = tree ] && [ "$want_tree" = 0 ] && continue
+        declare -n cmd="cmds_$name"
+        t0=$(now)
+        if ! "${cmd[@]}" >/dev/null 2>"$tmp/run.err"; then
+            echo "capture_pass.sh: ${cmd[0]} failed:" >&2
+            cat "$tmp/run.err" >&2
+            exit 1
+        fi
+        t1=$(now)
+        t=$(elapsed "$t0" "$t1")
+        if [ -z "${best[$name]:-}" ] || awk -v a="$t" -v b="${best[$name]}" 'BEGIN { exit !(a < b) }'; then
+            best[$name]=$t
+            cp "$tmp/run.err" "$tmp/best.$name.err"
+        fi
+        unset -n cmd
+    done
+done
 
-# tcpdump reading and writing the same file
-td_wall=$(best_of tcpdump -r "$capture" -w /dev/null) || { echo "capture_pass.sh: tcpdump failed:" >&2; cat "$tmp/run.err" >&2; exit 1; }
+field() { awk -F'\t' -v k="$2" '$1 == k { print $2 }' "$tmp/best.$1.err"; }
 
+hs_frames=$(field plain frames)
+hs_wall=${best[plain]}
+td_wall=${best[tcpdump]}
 hs_fps=$(rate "$hs_frames" "$hs_wall")
 td_fps=$(rate "$hs_frames" "$td_wall")
-ratio=$(awk -v a="$hs_fps" -v b="$td_fps" 'BEGIN { printf "%.2f", a / b }')
+ratio() { awk -v a="$1" -v b="$td_fps" 'BEGIN { printf "%.2f", a / b }'; }
 
-echo "capture: $hs_frames frames, $(stat -c %s "$capture") bytes; best of $runs runs, wall clock"
-printf 'hopscope-replay: %s s wall, %s frames/s (inner %s s, %s frames/s)\n' "$hs_wall" "$hs_fps" "$hs_inner" "$hs_inner_fps"
-[ -n "$pdl_line" ] && echo "$pdl_line"
+echo "capture: $hs_frames frames, $(stat -c %s "$capture") bytes; best of $runs runs each, taken in turn, wall clock"
+printf 'hopscope-replay: %s s wall, %s frames/s (inner %s s, %s frames/s), %s x tcpdump\n' "$hs_wall" "$hs_fps" \
+    "$(field plain seconds)" "$(field plain frames_per_second)" "$(ratio "$hs_fps")"
+if [ "$want_tree" = 1 ]; then
+    pdl_fps=$(rate "$hs_frames" "${best[tree]}")
+    printf 'hopscope-replay --protocols %s: %s s wall, %s frames/s (inner %s s, %s frames/s), %s x tcpdump\n' \
+        "$(basename "$protocols")" "${best[tree]}" "$pdl_fps" "$(field tree seconds)" "$(field tree frames_per_second)" \
+        "$(ratio "$pdl_fps")"
+elif [ -n "$pdl_line" ]; then
+    echo "$pdl_line"
+fi
 printf 'tcpdump -r FILE -w /dev/null: %s s wall, %s frames/s\n' "$td_wall" "$td_fps"
-echo "ratio hopscope/tcpdump (frames per second): $ratio"

@@ -2,6 +2,8 @@
 #include "model/frame.h"
 
 #include "base/memory.h"
+#include "model/host_topn.h"
+#include "model/link_topn.h"
 #include "protocol/pd.h"
 
 namespace {
@@ -95,18 +97,18 @@ Link* frame_apply_held(Network* network, const uint8_t* frame, uint32_t captured
         network->unattributed_frames += 1;
         return nullptr;
     }
-    topn_offer(network->top_hosts, src);
+    host_topn_offer(network->top_hosts, src);
     src->total_frames += 1;
     src->total_bytes += length;
     src->display = 1;
     src->last_sent = model_clock();
     host_mark_busy(src);
 
-    topn_offer(network->top_hosts, dst);
+    host_topn_offer(network->top_hosts, dst);
     dst->display = 1;
     host_mark_busy(dst);
 
-    topn_offer(network->top_links, link);
+    link_topn_offer(network->top_links, link);
     link->total_frames += 1;
     link->total_bytes += length;
     link->display = 1;

@@ -22,3 +22,7 @@ char* label(const void* item) {
 }  // namespace
 
 TopList* host_topn_create() { return topn_create(compare, get_place, set_place, label, key); }
+
+void host_topn_offer(TopList* list, Host* host) {
+    topn_detail::offer(list, host, topn_detail::FieldOps<Host, &Host::total_bytes, &Host::top_hosts_place>{});
+}

@@ -25,3 +25,7 @@ char* label(const void* item) {
 }  // namespace
 
 TopList* link_topn_create() { return topn_create(compare, get_place, set_place, label, key); }
+
+void link_topn_offer(TopList* list, Link* link) {
+    topn_detail::offer(list, link, topn_detail::FieldOps<Link, &Link::total_bytes, &Link::top_links_place>{});
+}

@@ -41,6 +41,12 @@ struct ProtocolRun {
     std::vector<ProtocolNode*> nodes;
     std::vector<uint32_t> starts;
     std::vector<uint16_t> first;
+    // The same as tables, for fields of one or two bytes: `top` by the value's high byte
+    // gives the first node's index for all 256 values, or (from kPage on) a page of
+    // `pages` with one index for each low byte. One byte reads `top` alone.
+    static constexpr uint32_t kPage = 0x10000;
+    std::vector<uint32_t> top;
+    std::vector<uint16_t> pages;
 };
 
 namespace {
@@ -81,11 +87,37 @@ std::unique_ptr<ProtocolRun> make_run(const std::vector<ProtocolNode*>& nodes, P
         run->starts.push_back(at);
         run->first.push_back(first);
     }
+    if (run->width <= 2) {
+        // Every value of the field, from the segments, then cut into pages.
+        std::vector<uint16_t> all(run->width == 1 ? 0x100 : 0x10000);
+        for (size_t k = 0; k < run->starts.size(); ++k) {
+            const uint64_t end = k + 1 < run->starts.size() ? run->starts[k + 1] : all.size();
+            for (uint64_t v = run->starts[k]; v < end && v < all.size(); ++v) all[v] = run->first[k];
+        }
+        if (run->width == 1) {
+            run->top.assign(all.begin(), all.end());
+        } else {
+            for (size_t page = 0; page < 0x100; ++page) {
+                const auto from = all.begin() + long(page * 0x100), to = from + 0x100;
+                if (std::all_of(from, to, [&](uint16_t f) { return f == *from; })) {
+                    run->top.push_back(*from);
+                } else {
+                    run->top.push_back(ProtocolRun::kPage + uint32_t(run->pages.size() / 0x100));
+                    run->pages.insert(run->pages.end(), from, to);
+                }
+            }
+        }
+    }
     return run;
 }
 
 // The index in the run of the first node whose range holds `v`, or kNone.
 uint16_t run_first(const ProtocolRun& run, uint32_t v) {
+    if (run.width == 1) return uint16_t(run.top[v]);
+    if (run.width == 2) {
+        const uint32_t t = run.top[v >> 8];
+        return t < ProtocolRun::kPage ? uint16_t(t) : run.pages[size_t(t - ProtocolRun::kPage) << 8 | (v & 0xFF)];
+    }
     const auto it = std::upper_bound(run.starts.begin(), run.starts.end(), v);
     return run.first[size_t(it - run.starts.begin()) - 1];
 }

@@ -260,3 +260,31 @@ TEST_F(Classify, TheShippedTreeFindsWhatTheWalkOneByOneFinds) {
         ASSERT_EQ(classify(f), walk_one_by_one(root_, f)) << i;
     }
 }
+
+// The same for fields of two and four bytes (searched by pages and by halving), with
+// ranges that cross page edges and the top of the field.
+TEST_F(Classify, LongSiblingListsOfWideFieldsFindTheFirstMatchOfTheWalk) {
+    for (const char* width : {"word", "lword"}) {
+        const bool four = width[0] == 'l';
+        std::string text;
+        const char* ranges[] = {"255,513", "256", "0,3", "600,70000", "9,5", "1000,1000", "65535", "512,767",
+                                "4294967295", "70000,4294967295"};
+        for (int i = 0; i < 10; ++i)
+            text += "primitive N" + std::to_string(i) + " : " + ranges[i] + " \"n\"\n";
+        text += "protocol ROOT : 0 \"r\" 0 { byte : 0 P }\nprotocol P : 1 \"p\" 0 {";
+        for (int i = 9; i >= 0; --i) text += std::string(" ") + width + (four ? " : 1,5 N" : " : 1,3 N") + std::to_string(i);
+        text += " }\n";
+        load(text);
+        uint32_t x = 5;
+        for (int i = 0; i < 40000; ++i) {
+            std::vector<uint8_t> f(1 + (four ? 8 : 4) - (i % 50 == 0 ? 2 : 0));
+            f[0] = 1;
+            for (size_t b = 1; b < f.size(); ++b) f[b] = uint8_t((x = x * 1103515245u + 12345u) >> 16);
+            if (i % 3 == 0) f[1] = 0, f[2] = four ? 0 : f[2] % 4;  // small values, where the ranges are
+            if (four && i % 3 == 0) f[3] = 0, f[4] = uint8_t(f[4] % 4);
+            ASSERT_EQ(classify(f), walk_one_by_one(root_, f)) << width << " " << i;
+        }
+        pd_set_root(nullptr);
+        symbol_reset();
+    }
+}
