@@ -326,6 +326,21 @@ void link_mark_busy(Link* link) {
     link->source->network->busy_links.push_back(link);
 }
 
+void link_counts_change(Link* link) {
+    if (!link || !link->source || !link->source->network) return;
+    if (!link->resting) {
+        link_mark_busy(link);
+        return;
+    }
+    // Resting, it stays so: the pushes it was spared were of the counts it has now; from
+    // here on it lacks pushes of the counts it is about to have. Its flags, colour and
+    // timeout do not depend on the counts.
+    const uint64_t spared = spared_pushes(link);
+    push_repeated(&link->frame_rate, link->frames_this_second, spared);
+    push_repeated(&link->byte_rate, link->bytes_this_second, spared);
+    link->resting_since = link->source->network->refresh_count;
+}
+
 double link_byte_rate(const Link* link) {
     return link ? mean_after(link->byte_rate, link->bytes_this_second, spared_pushes(link)) : 0;
 }

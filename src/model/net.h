@@ -316,6 +316,10 @@ Link* link_create(Host* source, Host* destination);
 // Lists a link for the next refresh once a frame has used it or its counts are about to
 // change (a resting link first gets the pushes it was spared).
 void link_mark_busy(Link* link);
+// Before a link's counts change without a frame of its own (its oldest frame leaves the
+// window): a resting link gets the pushes it was spared and rests on; any other is listed
+// for the next refresh as by link_mark_busy.
+void link_counts_change(Link* link);
 // The means of a link's rate averages as the refresh would have left them (a resting
 // link's averages lack the pushes it was spared). Capture thread, or with the model lock.
 [[nodiscard]] double link_byte_rate(const Link* link);

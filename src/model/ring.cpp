@@ -14,7 +14,7 @@ void drop_oldest(Network* network) {
     network->frames_this_second -= 1;
     network->bytes_this_second -= len;
     if (Link* l = r->links[at]) {
-        link_mark_busy(l);  // its counts change: the next refresh must push them
+        link_counts_change(l);
         l->source->frames_this_second -= 1;
         l->source->bytes_this_second -= len;
         l->frames_this_second -= 1;
