@@ -42,4 +42,8 @@ inline bool difference(TimeValue from, TimeValue to, int64_t* d, int64_t* u) {
 }
 // True when `to` is more than one second after `from`. Unlike timer_elapsed_us this
 // never wraps, so a slot from hours ago is still seen as old.
-[[nodiscard]] bool timer_more_than_one_second(TimeValue from, TimeValue to);
+[[nodiscard]] inline bool timer_more_than_one_second(TimeValue from, TimeValue to) {
+    int64_t d, u;
+    if (!timer_detail::difference(from, to, &d, &u)) return false;
+    return d * 1000000 + u > 1000000;
+}

@@ -21,7 +21,7 @@ void drop_oldest(Network* network) {
         l->bytes_this_second -= len;
         r->links[at] = nullptr;
     }
-    r->oldest_position = (at + 1) % kRingSlots;
+    r->oldest_position = at + 1 == kRingSlots ? 0 : at + 1;
     --r->counted;
 }
 
@@ -35,7 +35,7 @@ void ring_record(Network* network, Link* link, uint32_t length, TimeValue timest
     // The link of a frame about to leave the window was last touched thousands of
     // frames ago: ask for its lines a few frames early.
     if (r->counted > 8)
-        if (const Link* soon = r->links[(r->oldest_position + 8) % kRingSlots]) {
+        if (const Link* soon = r->links[r->oldest_position + 8 < kRingSlots ? r->oldest_position + 8 : r->oldest_position + 8 - kRingSlots]) {
             for (int line = 0; line < int(sizeof(Link) / 64); ++line)
                 __builtin_prefetch(reinterpret_cast<const char*>(soon) + 64 * line);
             __builtin_prefetch(soon->source);
@@ -57,7 +57,7 @@ void ring_record(Network* network, Link* link, uint32_t length, TimeValue timest
         link->frames_this_second += 1;
         link->bytes_this_second += length;
     }
-    r->write_position = (at + 1) % kRingSlots;
+    r->write_position = at + 1 == kRingSlots ? 0 : at + 1;
     ring_expire(network, timestamp);
 }
 
