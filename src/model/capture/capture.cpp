@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -37,6 +38,8 @@ struct FileSource {
     pcap_t* opened = nullptr;  // the registration's handle, until the first open takes it
 };
 
+void close_pcap(pcap_t* p);
+
 // The capture sources: the files registered and the adapter list, once fetched.
 struct SourceState {
     std::mutex mutex;
@@ -46,7 +49,7 @@ struct SourceState {
     bool fetched = false;
     ~SourceState() {
         for (FileSource& f : files)
-            if (f.opened) ::pcap_close(f.opened);
+            if (f.opened) close_pcap(f.opened);
     }
 };
 SourceState g_sources;
@@ -73,8 +76,45 @@ std::string named(const std::string& name, const std::string& text) {
     return text.compare(0, name.size(), name) == 0 ? text : name + ": " + text;
 }
 
+// Capture files are read through a stdio buffer of their own: the library reads a file
+// in two small reads a frame, which with the default buffer is a system call every few
+// frames. Each buffer lives until its capture is closed (close_pcap).
+constexpr size_t kFileBuffer = 1 << 20;
+struct FileBuffers {
+    std::mutex mutex;
+    std::map<pcap_t*, std::unique_ptr<char[]>> of;
+};
+FileBuffers& file_buffers() {
+    static auto* b = new FileBuffers;  // never destroyed: the sources close theirs at exit
+    return *b;
+}
+
+void close_pcap(pcap_t* p) {
+    if (!p) return;
+    ::pcap_close(p);  // closes the file, before its buffer goes
+    FileBuffers& b = file_buffers();
+    std::lock_guard<std::mutex> lock(b.mutex);
+    b.of.erase(p);
+}
+
 pcap_t* open_file(const std::string& path, char* errbuf) {
     char err[PCAP_ERRBUF_SIZE] = {};
+    if (path != "-")
+        if (FILE* f = std::fopen(path.c_str(), "rb")) {
+            std::unique_ptr<char[]> buffer(new (std::nothrow) char[kFileBuffer]);
+            if (buffer) std::setvbuf(f, buffer.get(), _IOFBF, kFileBuffer);
+            pcap_t* p = pcap_fopen_offline_with_tstamp_precision(f, PCAP_TSTAMP_PRECISION_MICRO, err);
+            if (!p) {
+                std::fclose(f);
+                set_error(errbuf, named(path, err));
+                return nullptr;
+            }
+            FileBuffers& b = file_buffers();
+            std::lock_guard<std::mutex> lock(b.mutex);
+            b.of[p] = std::move(buffer);
+            return p;
+        }
+    // Standard input, or a file that cannot be opened (the library's text then says why).
     pcap_t* p = pcap_open_offline_with_tstamp_precision(path.c_str(), PCAP_TSTAMP_PRECISION_MICRO, err);
     // The library's text names the file itself when the file cannot be opened.
     if (!p) set_error(errbuf, named(path, err));
@@ -168,7 +208,7 @@ int add_capture_file(const char* path, Pace pace, bool loop, char* errbuf) {
     // pipe, a FIFO or standard input keeps this first opening for it.
     const int datalink = pcap_datalink(p);
     if (regular) {
-        ::pcap_close(p);
+        close_pcap(p);
         p = nullptr;
     }
     std::lock_guard<std::mutex> lock(g_sources.mutex);
@@ -179,7 +219,7 @@ int add_capture_file(const char* path, Pace pace, bool loop, char* errbuf) {
 void reset_sources() {
     std::lock_guard<std::mutex> lock(g_sources.mutex);
     for (FileSource& f : g_sources.files)
-        if (f.opened) ::pcap_close(f.opened);
+        if (f.opened) close_pcap(f.opened);
     g_sources.files.clear();
     g_sources.adapters.clear();
     g_sources.list.clear();
@@ -270,11 +310,11 @@ Handle* pcap_open_live(const char* name, int snaplen, int promisc, int timeout_m
             int rc = pcap_activate(h->pcap);
             if (rc < 0) {
                 set_error(errbuf, named(name, pcap_geterr(h->pcap)));
-                ::pcap_close(h->pcap);
+                close_pcap(h->pcap);
                 h->pcap = nullptr;
             } else if (pcap_datalink(h->pcap) != DLT_EN10MB) {
                 set_error(errbuf, std::string(name) + ": not an Ethernet adapter");
-                ::pcap_close(h->pcap);
+                close_pcap(h->pcap);
                 h->pcap = nullptr;
             } else {
                 // The kernel's block time-out only runs once a frame has arrived, so a
@@ -326,7 +366,7 @@ bool read_next(Handle* h) {
         if (!again) break;
         std::string ignored;  // it compiled against the same file before
         if (!h->filter.empty()) (void)apply_filter(again, h->filter, &ignored);
-        ::pcap_close(h->pcap);
+        close_pcap(h->pcap);
         h->pcap = again;
         h->loop_offset_us += (h->last_us - h->loop_first_us) + 1000;
         h->loop_first_us = -1;
@@ -469,7 +509,7 @@ int pcap_stats(Handle* h, Stats* stats) {
 
 void pcap_close(Handle* h) {
     if (!h) return;
-    if (h->pcap) ::pcap_close(h->pcap);
+    if (h->pcap) close_pcap(h->pcap);
     if (h->helper) helper_stop(h->helper.get());
     if (h->wake_fd >= 0) ::close(h->wake_fd);
     delete h;
