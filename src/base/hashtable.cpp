@@ -92,7 +92,7 @@ void spread_into_buckets(HashTable* t) {
 }
 
 void add_entry(HashTable* t, const void* key, void* value) {
-    auto* e = new_or_die<HashEntry>();
+    auto* e = t->arena ? t->arena->make<HashEntry>(true) : new_or_die<HashEntry>();
     e->key = t->copy_key ? t->copy_key(key) : const_cast<void*>(key);
     e->value = value;
     e->hash = unsigned(t->hash(key));
@@ -128,7 +128,13 @@ int hashtable_text_hash(const void* text) {
 }
 
 HashTable* hashtable_create(HashFn hash, CompareFn compare, CopyFn copy_key, CopyFn copy_value) {
-    auto* t = new_or_die<HashTable>();
+    return hashtable_create_in(nullptr, hash, compare, copy_key, copy_value);
+}
+
+HashTable* hashtable_create_in(RecordArena* arena, HashFn hash, CompareFn compare, CopyFn copy_key,
+                               CopyFn copy_value) {
+    auto* t = arena ? arena->make<HashTable>(true) : new_or_die<HashTable>();
+    t->arena = arena;
     t->hash = hash ? hash : hashtable_text_hash;
     t->compare = compare ? compare : hashtable_text_compare;
     t->copy_key = copy_key;
@@ -183,7 +189,7 @@ void hashtable_destroy(HashTable* table, void (*release_value)(void* value, void
             if (table->free_key) table->free_key(e->key);
             if (table->free_value) table->free_value(e->value);
             else if (release_value) release_value(e->value, context);
-            delete e;
+            if (!table->arena) delete e;
             e = next;
         }
     };
@@ -197,5 +203,5 @@ void hashtable_destroy(HashTable* table, void (*release_value)(void* value, void
         std::free(table->index->slots);
         delete table->index;
     }
-    delete table;
+    if (!table->arena) delete table;
 }

@@ -18,6 +18,8 @@
 // hashes agree.
 #pragma once
 
+#include "base/memory.h"
+
 #include <cstdint>
 
 inline constexpr int kHashBuckets = 256;
@@ -50,6 +52,7 @@ struct HashTable {
     HashEntry** buckets = nullptr;   // the 256 chain heads, once count exceeds kHashSmall
     HashEntry* entries = nullptr;    // until then every entry, in iteration order
     HashIndex* index = nullptr;      // beside the chains of a large table with an index hash
+    RecordArena* arena = nullptr;    // where the table and its entries live, if not the heap
 };
 
 // Text hash used when no hash operation is given.
@@ -61,6 +64,11 @@ struct HashTable {
 void* hashtable_text_copy(const void* text);
 
 [[nodiscard]] HashTable* hashtable_create(HashFn hash, CompareFn compare, CopyFn copy_key, CopyFn copy_value);
+// The same, with the table and its entries packed into `arena` (the model's tables,
+// which live as long as their network): hashtable_destroy then releases the keys,
+// values, buckets and index, and leaves the table and its entries to the arena.
+[[nodiscard]] HashTable* hashtable_create_in(RecordArena* arena, HashFn hash, CompareFn compare, CopyFn copy_key,
+                                             CopyFn copy_value);
 // Gives the table a second hash of its keys, well mixed over all 32 bits, for the index
 // of a large table. Keys that compare equal must have equal index hashes.
 void hashtable_set_index_hash(HashTable* table, HashFn index_hash);

@@ -42,22 +42,25 @@ public:
     RecordArena& operator=(const RecordArena&) = delete;
     ~RecordArena();
 
-    // `size` bytes aligned to kAlign, or the end of the program.
-    [[nodiscard]] void* allocate(size_t size);
+    // `size` bytes aligned to `align` (a power of two up to kAlign), or the end of the
+    // program.
+    [[nodiscard]] void* allocate(size_t size, size_t align = kAlign);
 
-    // A value-initialised T, or the end of the program.
+    // A value-initialised T, or the end of the program. On a cache line of its own, or
+    // packed with its neighbours (aligned as T needs) when `packed`.
     template <class T>
-    [[nodiscard]] T* make() {
+    [[nodiscard]] T* make(bool packed = false) {
         static_assert(std::is_trivially_destructible_v<T>, "the arena never destroys its records");
         static_assert(alignof(T) <= kAlign);
-        return new (allocate(sizeof(T))) T{};
+        return new (allocate(sizeof(T), packed ? alignof(T) : kAlign)) T{};
     }
-    // `count` value-initialised Ts side by side, or the end of the program.
+    // `count` value-initialised Ts side by side, or the end of the program; placed as
+    // make places one.
     template <class T>
-    [[nodiscard]] T* make_array(size_t count) {
+    [[nodiscard]] T* make_array(size_t count, bool packed = false) {
         static_assert(std::is_trivially_destructible_v<T>, "the arena never destroys its records");
         static_assert(alignof(T) <= kAlign);
-        T* p = static_cast<T*>(allocate(sizeof(T) * count));
+        T* p = static_cast<T*>(allocate(sizeof(T) * count, packed ? alignof(T) : kAlign));
         for (size_t i = 0; i < count; ++i) new (p + i) T{};
         return p;
     }

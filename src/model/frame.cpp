@@ -8,8 +8,11 @@
 
 namespace {
 
-// Tally nodes a link takes from its network at a time.
-constexpr int kTallyBlock = 8;
+// Tally nodes a link takes from its network at a time: a first block on cache lines of
+// its own, enough for a link that carries one kind of traffic, then small blocks packed
+// after whatever the network made last, so that a link pays for few nodes it never uses.
+constexpr int kFirstTallyBlock = 6;
+constexpr int kTallyBlock = 4;
 
 ProtocolTally* new_tally(Link* link, const ProtocolNode* protocol) {
     ProtocolTally* t;
@@ -18,8 +21,10 @@ ProtocolTally* new_tally(Link* link, const ProtocolNode* protocol) {
         t = new_or_die<ProtocolTally>();
     } else {
         if (link->spare_tally_count == 0) {
-            link->spare_tallies = network->records.make_array<ProtocolTally>(kTallyBlock);
-            link->spare_tally_count = kTallyBlock;
+            const int n = link->protocol_tree ? kTallyBlock : kFirstTallyBlock;
+            link->spare_tallies = network->records.make_array<ProtocolTally>(size_t(n), n == kTallyBlock);
+            link->spare_tally_count = uint8_t(n);
+            link->spare_block_size = uint8_t(n);
         }
         t = link->spare_tallies++;
         --link->spare_tally_count;
@@ -32,14 +37,15 @@ ProtocolTally* new_tally(Link* link, const ProtocolNode* protocol) {
 // Asks for the lines of a link's tally nodes: its first block and, when it has taken
 // another, the block its next nodes come from.
 void prefetch_tally(const Link* link) {
-    constexpr int kBlockLines = (kTallyBlock * sizeof(ProtocolTally) + 63) / 64;
+    auto lines = [](int nodes) { return int((nodes * sizeof(ProtocolTally) + 63) / 64); };
     const char* first = reinterpret_cast<const char*>(link->protocol_tree);
     if (!first) return;
-    for (int line = 0; line < kBlockLines; ++line) __builtin_prefetch(first + 64 * line);
+    for (int line = 0; line < lines(kFirstTallyBlock); ++line) __builtin_prefetch(first + 64 * line);
     if (!link->spare_tallies) return;
-    const char* last = reinterpret_cast<const char*>(link->spare_tallies - (kTallyBlock - link->spare_tally_count));
-    if (last != first)
-        for (int line = 0; line < kBlockLines; ++line) __builtin_prefetch(last + 64 * line);
+    const char* last = reinterpret_cast<const char*>(link->spare_tallies -
+                                                     (link->spare_block_size - link->spare_tally_count));
+    if (last != first)  // packed: it may start within a line
+        for (int line = 0; line <= lines(link->spare_block_size); ++line) __builtin_prefetch(last + 64 * line);
 }
 
 }  // namespace

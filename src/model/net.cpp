@@ -190,7 +190,8 @@ Host* host_create(Network* network, const NetAddress* address) {
         h->manufacturer_height = text_height();
     }
     // Keys are the destinations' own addresses.
-    h->link_table = hashtable_create(netaddr_hash_key, netaddr_compare_key, nullptr, nullptr);
+    h->link_table = hashtable_create_in(network ? &network->records : nullptr, netaddr_hash_key, netaddr_compare_key,
+                                        nullptr, nullptr);
     if (network) {
         hashtable_set(network->host_table, &h->address, h);
         if (is_ether(&h->address)) network->host_index.set(ether_key(&h->address), h);
@@ -219,7 +220,8 @@ Link* link_create(Host* source, Host* destination) {
     Link* l = network ? network->records.make<Link>() : new_or_die<Link>();
     l->source = source;
     l->destination = destination;
-    l->protocol_index = hashtable_create(pointer_hash, pointer_compare, nullptr, nullptr);
+    l->protocol_index = hashtable_create_in(network ? &network->records : nullptr, pointer_hash, pointer_compare,
+                                            nullptr, nullptr);
     l->colour_index = 0;
     l->display = 1;
     l->top_links_place = -1;

@@ -109,7 +109,8 @@ struct alignas(64) Link {
     uint64_t resting_since = 0;
     Host* destination = nullptr;
     int colour_index = 0;
-    int spare_tally_count = 0;
+    uint8_t spare_tally_count = 0;
+    uint8_t spare_block_size = 0;  // nodes of the block the spare ones are in
     // Tally nodes made ahead, side by side, for this link's next new nodes: a frame's
     // walk down the tree then stays within a few neighbouring cache lines.
     ProtocolTally* spare_tallies = nullptr;
