@@ -45,11 +45,40 @@ std::vector<uint8_t> ether_frame(const std::string& dst, const std::string& src,
     return f;
 }
 
+namespace {
+
+// The test process's own folder: made fresh (a folder named after the process id could
+// be a stale one of an earlier run with that id) and removed when the process that
+// made it ends, not when a forked child does.
+std::string g_temp_dir;
+pid_t g_temp_owner = 0;
+
+void remove_temp_dir() {
+    if (getpid() != g_temp_owner) return;
+    std::error_code ec;
+    std::filesystem::remove_all(g_temp_dir, ec);
+}
+
+const std::string& temp_dir() {
+    if (g_temp_dir.empty()) {
+        std::string t = (std::filesystem::temp_directory_path() / "hopscope-test-XXXXXX").string();
+        if (mkdtemp(t.data())) {
+            g_temp_dir = t;
+            g_temp_owner = getpid();
+            std::atexit(remove_temp_dir);
+        } else {
+            g_temp_dir = (std::filesystem::temp_directory_path() / ("hopscope-test-" + std::to_string(getpid()))).string();
+            std::filesystem::create_directories(g_temp_dir);
+        }
+    }
+    return g_temp_dir;
+}
+
+}  // namespace
+
 std::string temp_path(const std::string& name) {
     static int counter = 0;
-    auto dir = std::filesystem::temp_directory_path() / ("hopscope-test-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    return (dir / (std::to_string(++counter) + "-" + name)).string();
+    return (std::filesystem::path(temp_dir()) / (std::to_string(++counter) + "-" + name)).string();
 }
 
 }  // namespace testsupport
