@@ -145,11 +145,11 @@ struct Network {
     TopList* top_links = nullptr;
     TopList* top_hosts = nullptr;
     TopList* top_alarms = nullptr;
-    // Links that a refresh must visit: those with traffic in the window, a rate average
-    // above zero or an active flag. Every other link is idle, and a refresh would leave
-    // it as it is (zero samples into an all-zero average, still inactive) for as long
-    // as the clock does not go back; so the refresh skips idle links and visits them
-    // all only after the clock has stepped back.
+    // Links that the next refresh must visit: those a frame has used or that woke from
+    // rest (see resting_links) since the last one. Every other link is resting or idle:
+    // a refresh would leave an idle one as it is (zero samples into an all-zero average,
+    // still inactive) for as long as the clock does not go back and no timeout changes,
+    // so the refresh visits them all only then.
     std::vector<Link*> busy_links;
     size_t link_count = 0;
     // Hosts that a refresh must visit, alike: those that a frame or an active link

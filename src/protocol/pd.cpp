@@ -137,8 +137,7 @@ ProtocolNode* run_match(const ProtocolRun& run, const uint8_t* frame, uint32_t c
 void build_runs(ProtocolNode* root, std::vector<std::unique_ptr<ProtocolRun>>& runs) {
     runs.clear();
     std::unordered_set<const ProtocolNode*> seen;
-    std::vector<ProtocolNode*> parents;
-    if (root) parents.push_back(root);
+    std::vector<ProtocolNode*> parents{root};  // the caller's root is never null
     seen.insert(root);
     root->run = nullptr;
     while (!parents.empty()) {
